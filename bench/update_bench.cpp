@@ -1,0 +1,68 @@
+// Figures to watch, not tests: CPU time of a whole update and of one exchange against
+// an instant simulated unit on the virtual clock, and the heap allocations the
+// updater itself makes during an update (the unit records nothing here).
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+// Counting every allocation needs the global operators; malloc and free pair up here.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+#include "device/device_connection.h"
+#include "device/transaction.h"
+#include "tests/host/fakes.h"
+#include "update/command_frames.h"
+#include "update/update_worker.h"
+
+namespace {
+std::atomic<long> g_allocations{0};
+}
+
+void* operator new(std::size_t size) {
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size == 0 ? 1 : size)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+UnitScript Quiet() {
+    UnitScript s;
+    s.record = false;
+    return s;
+}
+
+void WholeUpdate(benchmark::State& state) {
+    long allocations = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ResetHost(Quiet());
+        state.ResumeTiming();
+        const long before = g_allocations.load();
+        UpdateWorker();
+        allocations = g_allocations.load() - before;
+    }
+    state.counters["allocations_per_update"] = static_cast<double>(allocations);
+    state.counters["exchanges"] = static_cast<double>(Unit().writeAttempts);
+}
+BENCHMARK(WholeUpdate)->Unit(benchmark::kMillisecond);
+
+void OneExchange(benchmark::State& state) {
+    ResetHost(Quiet());
+    OpenDeviceConnection();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(SendIspExit());
+    }
+    CloseDeviceConnection();
+}
+BENCHMARK(OneExchange)->Unit(benchmark::kNanosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

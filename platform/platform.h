@@ -1,0 +1,19 @@
+// The few kernel services the update logic needs. Each build links exactly one
+// implementation: the Win32 one in the program, a virtual clock in the host tests.
+#pragma once
+
+#include <cstdint>
+
+// Suspends the calling thread for `ms` milliseconds.
+void PauseMs(std::uint32_t ms);
+
+// The system's 32-bit millisecond tick counter. It wraps every 49.7 days; callers
+// take differences modulo 2^32.
+std::uint32_t TickCountMs();
+
+// Starts `body` on a new thread that nobody waits for. False when no thread could
+// be started.
+bool StartDetachedThread(void (*body)());
+
+// Ends the whole process with `status`, through the normal process exit.
+[[noreturn]] void EndProcess(int status);

@@ -1,0 +1,53 @@
+#include "update/flash_writer.h"
+
+#include <cstddef>
+#include <cwchar>
+
+#include "platform/platform.h"
+#include "ui/status_display.h"
+#include "update/command_frames.h"
+#include "update/flash_image.h"
+
+namespace {
+
+constexpr std::uint32_t kSettleMs = 100;
+constexpr std::uint32_t kBlockPauseMs = 50;
+constexpr std::size_t kBlockBytes = kChunksPerBlock * kChunkBytes;
+static_assert(kFlashBlocks * kBlockBytes == kFlashImageBytes);
+static_assert(kFlashBlocks - 1 == kLastBlockIndex);
+
+// Two blanks after the colon; the trailing blanks erase what line 1 showed before.
+constexpr auto kProgressFormat = PadStatusText<56>(L"Flash write:  %03.1f %c");
+
+// The index of the block just written, so the last value shown is 99.6.
+void ShowProgress(int block) {
+    const float percent = static_cast<float>(block) / kFlashBlocks * 100.0f;
+    wchar_t text[80];
+    std::swprintf(text, std::size(text), kProgressFormat.data(), static_cast<double>(percent),
+                  L'%');
+    DrawStatusLine(text, kLine1Y);
+}
+
+}  // namespace
+
+bool WriteFlashImage() {
+    StatusReply selectReply{};
+    StatusReply chunkReply{};
+    PauseMs(kSettleMs);
+    const std::uint8_t* chunk = FlashImage;
+    for (int block = 0; block < kFlashBlocks; ++block) {
+        PauseMs(kBlockPauseMs);
+        if (!SendBlockSelect(static_cast<std::uint8_t>(block), selectReply)) {
+            // The unit keeps the previous block selected; the write goes on regardless.
+            ShowWarning(L"ERROR setting Block Index mode !", kUpdateCaption);
+        }
+        for (int c = 0; c < kChunksPerBlock; ++c, chunk += kChunkBytes) {
+            if (!SendChunkWrite(chunk, chunkReply)) {
+                ShowWarning(L"ERROR exit ISP mode !", kUpdateCaption);
+                return false;
+            }
+        }
+        ShowProgress(block);
+    }
+    return true;
+}

@@ -1,0 +1,9 @@
+// Writes the built-in flash image into a unit that is in programming mode, block by
+// block, with the progress on status line 1.
+#pragma once
+
+constexpr int kFlashBlocks = 248;
+constexpr int kChunksPerBlock = 32;
+
+// True when every chunk of every block was accepted; false as soon as one was refused.
+bool WriteFlashImage();
