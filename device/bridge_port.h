@@ -18,6 +18,10 @@ constexpr std::uint32_t kProductStringBytes = 256;
 constexpr std::uint32_t kSerialStringKind = 0;
 constexpr std::uint32_t kSecondProductStringKind = 2;
 
+// Called once when the program starts, before any other port operation. The
+// simulated port puts its demo unit in place here; the vendor library needs nothing.
+void PrepareBridgePort();
+
 // Ordinal 1: number of attached bridge devices.
 BridgeStatus BridgeDeviceCount(std::uint32_t* count);
 // Ordinal 2: product string `kind` of device `index` into a 256-byte buffer.

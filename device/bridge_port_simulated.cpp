@@ -2,6 +2,15 @@
 #include "device/bridge_port.h"
 #include "device/simulated_unit.h"
 
+// The demo unit: serial "2031", accepts everything, answers each frame after about
+// a millisecond, like a full-speed USB round trip.
+void PrepareBridgePort() {
+    UnitScript demo;
+    demo.replyLatencyUs = 1000;
+    demo.record = false;
+    ResetSimulatedUnit(demo);
+}
+
 BridgeStatus BridgeDeviceCount(std::uint32_t* count) { return SimDeviceCount(count); }
 
 BridgeStatus BridgeProductString(std::uint32_t index, char* buffer, std::uint32_t kind) {
