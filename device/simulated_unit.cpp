@@ -115,6 +115,7 @@ std::uint8_t Execute(const std::uint8_t* f, std::uint32_t length, std::size_t* r
         }
         std::memcpy(u.flash.data() + u.writeAddress, f + 5, kChunkBytes);
         u.writeAddress += kChunkBytes;
+        ++u.chunksAccepted;
         return kAccepted;
     }
     if (length == 5 && command == 0x02 && f[4] == 0x00) {
@@ -223,6 +224,9 @@ BridgeStatus SimRead(BridgeHandle handle, std::uint8_t* buffer, std::uint32_t le
 
 BridgeStatus SimWrite(BridgeHandle handle, const std::uint8_t* buffer, std::uint32_t length,
                       std::uint32_t* count) {
+    if (g_unit.script.record) {
+        g_unit.lastWriteAttempt.assign(buffer, buffer + length);
+    }
     const BridgeStatus status = Enter(PortOp::Write);
     if (status != kBridgeOk) {
         return status;
@@ -240,7 +244,7 @@ BridgeStatus SimWrite(BridgeHandle handle, const std::uint8_t* buffer, std::uint
     const ReplyFault fault = FaultOfFrame(u.writeAttempts, &delayUs);
     std::size_t replyLength = 2;
     std::uint8_t reply[3] = {length > 3 ? buffer[3] : std::uint8_t{0}, kRefused, 0xEE};
-    if (fault == ReplyFault::Refuse) {
+    if (fault == ReplyFault::Refuse || fault == ReplyFault::ShortReply) {
         reply[1] = kRefused;
     } else {
         reply[1] = Execute(buffer, length, &replyLength);

@@ -31,7 +31,7 @@ enum class ReplyFault : std::uint8_t {
     None,
     Refuse,      // the unit does not act on the frame and answers with status 0x00
     NoReply,     // the unit acts but never answers
-    ShortReply,  // one byte fewer than the frame's reply
+    ShortReply,  // the unit does not act, and its refusal arrives one byte short
     LongReply,   // one byte more, left waiting for the next exchange
 };
 
@@ -79,10 +79,12 @@ struct SimulatedUnit {
     std::vector<PortCall> calls;                             // every port call
     std::uint32_t callCount = 0;
     std::uint32_t writeAttempts = 0;
+    std::vector<std::uint8_t> lastWriteAttempt;  // the last frame offered, sent or not
     std::uint32_t callsOf[static_cast<int>(PortOp::Any)] = {};
     bool inProgrammingMode = false;
     int selectedBlock = -1;
     std::size_t writeAddress = 0;  // where the next chunk lands
+    std::uint32_t chunksAccepted = 0;
     BridgeHandle openHandle = kNoDevice;
     std::uint32_t opens = 0;
     std::uint32_t closes = 0;
