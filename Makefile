@@ -2,9 +2,10 @@
 # make test  builds everything and runs every test, host and Windows
 # make bench prints the benchmark figures
 .PHONY: all build host-deps windows-deps host host-sanitize windows test test-host \
-        test-windows run bench clean
+        test-windows test-fuzz fuzz fuzz-build run bench clean
 
-HOST_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev python3
+HOST_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev python3 \
+                 clang libclang-rt-14-dev
 WINDOWS_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
                     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 wine32:i386 \
                     xvfb xauth x11-utils xdotool imagemagick
@@ -40,7 +41,23 @@ test-host: host host-sanitize
 test-windows: windows
 	tools/test_windows.sh
 
-test: test-host test-windows
+# The fuzz target replays the kept regression inputs, then fuzzes for a while from a
+# fixed seed; new inputs go to build/fuzz/corpus, crashes to build/fuzz/crashes.
+FUZZ_SECONDS ?= 60
+fuzz-build: host-deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+
+test-fuzz: fuzz-build
+	mkdir -p build/fuzz/corpus build/fuzz/crashes
+	build/fuzz/fuzz/update_fuzz -runs=0 fuzz/regressions
+	build/fuzz/fuzz/update_fuzz -seed=1 -max_total_time=$(FUZZ_SECONDS) \
+	  -artifact_prefix=build/fuzz/crashes/ build/fuzz/corpus fuzz/regressions
+
+fuzz:
+	$(MAKE) test-fuzz FUZZ_SECONDS=1800
+
+test: test-host test-fuzz test-windows
 
 run: windows
 	tools/run_demo.sh

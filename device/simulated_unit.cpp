@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -23,8 +24,11 @@ BridgeStatus Enter(PortOp op) {
     if (op == PortOp::Write) {
         ++u.writeAttempts;
     }
-    BridgeStatus status = kBridgeOk;
+    BridgeStatus status = std::exchange(u.failNextCall, kBridgeOk);
     for (PortFault& f : u.script.portFaults) {
+        if (status != kBridgeOk) {
+            break;
+        }
         if (f.times == 0 || (f.op != PortOp::Any && f.op != op)) {
             continue;
         }
@@ -136,6 +140,8 @@ void ResetSimulatedUnit(const UnitScript& script) {
 }
 
 const SimulatedUnit& Unit() { return g_unit; }
+
+void SimFailNextCall(BridgeStatus status) { g_unit.failNextCall = status; }
 
 BridgeStatus SimDeviceCount(std::uint32_t* count) {
     const BridgeStatus status = Enter(PortOp::DeviceCount);
