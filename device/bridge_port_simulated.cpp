@@ -11,7 +11,9 @@ void PrepareBridgePort() {
     ResetSimulatedUnit(demo);
 }
 
-BridgeStatus BridgeDeviceCount(std::uint32_t* count) { return SimDeviceCount(count); }
+BridgeStatus BridgeDeviceCount(std::uint32_t* count) {
+    return SimDeviceCount(count);
+}
 
 BridgeStatus BridgeProductString(std::uint32_t index, char* buffer, std::uint32_t kind) {
     return SimProductString(index, buffer, kind);
@@ -21,7 +23,9 @@ BridgeStatus BridgeOpen(std::uint32_t index, BridgeHandle* handle) {
     return SimOpen(index, handle);
 }
 
-BridgeStatus BridgeClose(BridgeHandle handle) { return SimClose(handle); }
+BridgeStatus BridgeClose(BridgeHandle handle) {
+    return SimClose(handle);
+}
 
 BridgeStatus BridgeRead(BridgeHandle handle, std::uint8_t* buffer, std::uint32_t length,
                         std::uint32_t* count) {

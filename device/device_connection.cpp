@@ -37,7 +37,9 @@ bool PrepareDevice(std::uint32_t index) {
 
 }  // namespace
 
-BridgeHandle DeviceHandle() { return g_deviceHandle; }
+BridgeHandle DeviceHandle() {
+    return g_deviceHandle;
+}
 
 void OpenDeviceConnection() {
     g_deviceHandle = kNoDevice;

@@ -6,7 +6,9 @@
 
 namespace {
 
-SimulatedUnit g_unit;
+// Never destroyed: in the demo build an update worker may still be talking to the
+// unit while the program's globals are torn down at exit.
+SimulatedUnit& g_unit = *new SimulatedUnit;
 
 constexpr BridgeStatus kFailed = 1;
 constexpr BridgeHandle kFirstHandle = 0x5100;
@@ -139,9 +141,13 @@ void ResetSimulatedUnit(const UnitScript& script) {
     g_unit.flash.fill(0xFF);
 }
 
-const SimulatedUnit& Unit() { return g_unit; }
+const SimulatedUnit& Unit() {
+    return g_unit;
+}
 
-void SimFailNextCall(BridgeStatus status) { g_unit.failNextCall = status; }
+void SimFailNextCall(BridgeStatus status) {
+    g_unit.failNextCall = status;
+}
 
 BridgeStatus SimDeviceCount(std::uint32_t* count) {
     const BridgeStatus status = Enter(PortOp::DeviceCount);
@@ -260,10 +266,17 @@ BridgeStatus SimWrite(BridgeHandle handle, const std::uint8_t* buffer, std::uint
         reply[1] = 0xEE;
     }
     switch (fault) {
-        case ReplyFault::NoReply: replyLength = 0; break;
-        case ReplyFault::ShortReply: --replyLength; break;
-        case ReplyFault::LongReply: ++replyLength; break;
-        default: break;
+        case ReplyFault::NoReply:
+            replyLength = 0;
+            break;
+        case ReplyFault::ShortReply:
+            --replyLength;
+            break;
+        case ReplyFault::LongReply:
+            ++replyLength;
+            break;
+        default:
+            break;
     }
     QueueReply(reply, replyLength, SimulatedUnitNowUs() + u.script.replyLatencyUs + delayUs);
     return kBridgeOk;

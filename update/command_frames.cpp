@@ -45,7 +45,9 @@ ShortFrame IspExit() {
     return {kFrameStart, kShortFrameLength, kCommandByte, kIspExitCommand, 0x00};
 }
 
-ResetFrame DeviceReset() { return {0x11, 0x01, 0xDC}; }
+ResetFrame DeviceReset() {
+    return {0x11, 0x01, 0xDC};
+}
 
 bool Accepted(bool transactionResult, const StatusReply& reply) {
     return transactionResult && reply[1] == kReplyAccepted;

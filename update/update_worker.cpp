@@ -26,7 +26,9 @@ void RunUpdateWorker() {
 
 }  // namespace
 
-bool StartUpdateWorker() { return StartDetachedThread(RunUpdateWorker); }
+bool StartUpdateWorker() {
+    return StartDetachedThread(RunUpdateWorker);
+}
 
 void UpdateWorker() {
     DrawStatusLine(kPreparing.data(), kLine1Y);

@@ -6,10 +6,16 @@
 
 namespace {
 
-constexpr BridgeHandle kHandleOf(int index) { return 0x5100 + index; }
+constexpr BridgeHandle kHandleOf(int index) {
+    return 0x5100 + index;
+}
 
-SimulatedBridgeDevice Serial(std::string serial) { return {std::move(serial), true}; }
-SimulatedBridgeDevice Unreadable() { return {"2031", false}; }
+SimulatedBridgeDevice Serial(std::string serial) {
+    return {std::move(serial), true};
+}
+SimulatedBridgeDevice Unreadable() {
+    return {"2031", false};
+}
 
 struct OpenCase {
     const char* name;
@@ -37,7 +43,9 @@ const std::wstring kNotConnected = L"Usb device not connected!";
 const std::wstring kNoSerial = L"Error retrieving serial string!";
 const std::wstring kCloseFailed = L"Unable to close device handle!";
 
-void PrintTo(const OpenCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const OpenCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class OpenConnection : public testing::TestWithParam<OpenCase> {};
 
@@ -65,31 +73,74 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         OpenCase{"OneUnit", {}, {}, kHandleOf(0), 1, 0, 2},
         OpenCase{"NoDevice", Devices({}), {kNotConnected}, kNoDevice, 0, 0, 0},
-        OpenCase{"LongerSerialIsNotTheUnit", Devices({Serial("20312"), Serial("2031")}), {},
-                 kHandleOf(1), 1, 0, 3},
-        OpenCase{"ShorterSerialIsNotTheUnit", Devices({Serial("203"), Serial("2031")}), {},
-                 kHandleOf(1), 1, 0, 3},
-        OpenCase{"NoMatchAtAll", Devices({Serial("20312"), Serial("1031")}), {kNotConnected},
-                 kNoDevice, 0, 0, 2},
-        OpenCase{"ThreeUnreadableSerials", Devices({Unreadable(), Unreadable(), Unreadable()}),
-                 {kNoSerial, kNoSerial, kNoSerial, kNotConnected}, kNoDevice, 0, 0, 3},
-        OpenCase{"UnreadableSerialIsSkipped", Devices({Unreadable(), Serial("2031")}),
-                 {kNoSerial}, kHandleOf(1), 1, 0, 3},
+        OpenCase{"LongerSerialIsNotTheUnit",
+                 Devices({Serial("20312"), Serial("2031")}),
+                 {},
+                 kHandleOf(1),
+                 1,
+                 0,
+                 3},
+        OpenCase{"ShorterSerialIsNotTheUnit",
+                 Devices({Serial("203"), Serial("2031")}),
+                 {},
+                 kHandleOf(1),
+                 1,
+                 0,
+                 3},
+        OpenCase{"NoMatchAtAll",
+                 Devices({Serial("20312"), Serial("1031")}),
+                 {kNotConnected},
+                 kNoDevice,
+                 0,
+                 0,
+                 2},
+        OpenCase{"ThreeUnreadableSerials",
+                 Devices({Unreadable(), Unreadable(), Unreadable()}),
+                 {kNoSerial, kNoSerial, kNoSerial, kNotConnected},
+                 kNoDevice,
+                 0,
+                 0,
+                 3},
+        OpenCase{"UnreadableSerialIsSkipped",
+                 Devices({Unreadable(), Serial("2031")}),
+                 {kNoSerial},
+                 kHandleOf(1),
+                 1,
+                 0,
+                 3},
         OpenCase{"SerialFillingTheBufferWithoutNul",
-                 Devices({Serial("2031" + std::string(252, '7')), Serial("2031")}), {},
-                 kHandleOf(1), 1, 0, 3},
-        OpenCase{"SerialLongerThanTheBuffer", Devices({Serial(std::string(300, 'x'))}),
-                 {kNotConnected}, kNoDevice, 0, 0, 1},
+                 Devices({Serial("2031" + std::string(252, '7')), Serial("2031")}),
+                 {},
+                 kHandleOf(1),
+                 1,
+                 0,
+                 3},
+        OpenCase{"SerialLongerThanTheBuffer",
+                 Devices({Serial(std::string(300, 'x'))}),
+                 {kNotConnected},
+                 kNoDevice,
+                 0,
+                 0,
+                 1},
         OpenCase{"CountFails", Failing(PortOp::DeviceCount), {kNotConnected}, kNoDevice, 0, 0, 0},
         OpenCase{"SecondProductStringFails",
-                 UnitScript{.productStringKind2Fails = true}, {}, kNoDevice, 0, 0, 2},
+                 UnitScript{.productStringKind2Fails = true},
+                 {},
+                 kNoDevice,
+                 0,
+                 0,
+                 2},
         OpenCase{"OpenFails", Failing(PortOp::Open), {}, kNoDevice, 0, 0, 2},
-        OpenCase{"FlushFailsSoTheOpenedUnitIsClosed", Failing(PortOp::Flush), {}, kNoDevice, 1,
-                 1, 2},
+        OpenCase{
+            "FlushFailsSoTheOpenedUnitIsClosed", Failing(PortOp::Flush), {}, kNoDevice, 1, 1, 2},
         OpenCase{"FlushAndCloseFail",
                  UnitScript{.portFaults = {{.op = PortOp::Flush, .call = 1},
                                            {.op = PortOp::Close, .call = 1}}},
-                 {kCloseFailed}, kNoDevice, 1, 0, 2}),
+                 {kCloseFailed},
+                 kNoDevice,
+                 1,
+                 0,
+                 2}),
     [](const testing::TestParamInfo<OpenCase>& p) { return std::string(p.param.name); });
 
 TEST(CloseConnection, ClosingWithNothingOpenDoesNothing) {

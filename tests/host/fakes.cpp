@@ -12,8 +12,12 @@ std::uint32_t g_startTickMs = 0;
 
 }  // namespace
 
-const Screen& Seen() { return g_screen; }
-std::uint64_t VirtualNowUs() { return g_nowUs; }
+const Screen& Seen() {
+    return g_screen;
+}
+std::uint64_t VirtualNowUs() {
+    return g_nowUs;
+}
 
 void ResetHost(const UnitScript& script, std::uint32_t startTickMs) {
     CloseDeviceConnection();  // whatever the previous test left open, on its own unit
@@ -61,7 +65,9 @@ void ShowWarning(const wchar_t* text, const wchar_t* caption) {
     g_screen.warnings.push_back({text, caption, Unit().frames.size()});
 }
 
-void ReportUpdateEnded() { ++g_screen.updateEndedReports; }
+void ReportUpdateEnded() {
+    ++g_screen.updateEndedReports;
+}
 
 void PauseMs(std::uint32_t ms) {
     if (Unit().script.record) {
@@ -70,14 +76,22 @@ void PauseMs(std::uint32_t ms) {
     g_nowUs += std::uint64_t{ms} * 1000;
 }
 
-std::uint32_t TickCountMs() { return static_cast<std::uint32_t>(g_startTickMs + g_nowUs / 1000); }
+std::uint32_t TickCountMs() {
+    return static_cast<std::uint32_t>(g_startTickMs + g_nowUs / 1000);
+}
 
 bool StartDetachedThread(void (*body)()) {
     body();
     return true;
 }
 
-void EndProcess(int status) { throw ProcessEnded{status}; }
+void EndProcess(int status) {
+    throw ProcessEnded{status};
+}
 
-std::uint64_t SimulatedUnitNowUs() { return g_nowUs; }
-void SimulatedUnitQueueChecked() { g_nowUs += kQueueCheckUs; }
+std::uint64_t SimulatedUnitNowUs() {
+    return g_nowUs;
+}
+void SimulatedUnitQueueChecked() {
+    g_nowUs += kQueueCheckUs;
+}

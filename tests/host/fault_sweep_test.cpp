@@ -14,7 +14,9 @@ struct SweepCase {
     const char* name;
     Kind kind;
 };
-void PrintTo(const SweepCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SweepCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 // Where the calls and frames of a clean update fall: the frame each call belongs to.
 struct CleanRun {
@@ -58,11 +60,21 @@ bool Struck(std::uint32_t frame) {
 UnitScript ScriptFor(Kind kind, std::uint32_t index) {
     UnitScript s;
     switch (kind) {
-        case Kind::FailingCall: s.portFaults.push_back({.op = PortOp::Any, .call = index}); break;
-        case Kind::NoReply: s.frameFaults.push_back({index, ReplyFault::NoReply, 0}); break;
-        case Kind::ShortReply: s.frameFaults.push_back({index, ReplyFault::ShortReply, 0}); break;
-        case Kind::LongReply: s.frameFaults.push_back({index, ReplyFault::LongReply, 0}); break;
-        case Kind::Refusal: s.frameFaults.push_back({index, ReplyFault::Refuse, 0}); break;
+        case Kind::FailingCall:
+            s.portFaults.push_back({.op = PortOp::Any, .call = index});
+            break;
+        case Kind::NoReply:
+            s.frameFaults.push_back({index, ReplyFault::NoReply, 0});
+            break;
+        case Kind::ShortReply:
+            s.frameFaults.push_back({index, ReplyFault::ShortReply, 0});
+            break;
+        case Kind::LongReply:
+            s.frameFaults.push_back({index, ReplyFault::LongReply, 0});
+            break;
+        case Kind::Refusal:
+            s.frameFaults.push_back({index, ReplyFault::Refuse, 0});
+            break;
         case Kind::FailingQueueChecks:
             s.portFaults.push_back({.op = PortOp::QueueStatus, .call = index, .times = 3});
             break;
@@ -109,16 +121,12 @@ TEST_P(FaultSweep, EveryUpdateEndsSoundly) {
     std::printf("%s: %zu runs\n", GetParam().name, indices.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, FaultSweep,
-                         testing::Values(SweepCase{"FailingCall", Kind::FailingCall},
-                                         SweepCase{"NoReply", Kind::NoReply},
-                                         SweepCase{"ShortReply", Kind::ShortReply},
-                                         SweepCase{"LongReply", Kind::LongReply},
-                                         SweepCase{"Refusal", Kind::Refusal},
-                                         SweepCase{"FailingQueueChecks",
-                                                   Kind::FailingQueueChecks}),
-                         [](const testing::TestParamInfo<SweepCase>& p) {
-                             return std::string(p.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, FaultSweep,
+    testing::Values(SweepCase{"FailingCall", Kind::FailingCall},
+                    SweepCase{"NoReply", Kind::NoReply}, SweepCase{"ShortReply", Kind::ShortReply},
+                    SweepCase{"LongReply", Kind::LongReply}, SweepCase{"Refusal", Kind::Refusal},
+                    SweepCase{"FailingQueueChecks", Kind::FailingQueueChecks}),
+    [](const testing::TestParamInfo<SweepCase>& p) { return std::string(p.param.name); });
 
 }  // namespace

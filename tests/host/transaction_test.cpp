@@ -68,11 +68,17 @@ TEST(Transact, LinkFailuresAreShownInTheirOwnWords) {
     } cases[] = {
         {"write fails", {.op = PortOp::Write, .call = 1}, false, {L"Error Sending Code"}},
         {"read fails", {.op = PortOp::Read, .call = 1}, false, {L"Error Reading Data"}},
-        {"one queue check fails", {.op = PortOp::QueueStatus, .call = 1}, false,
+        {"one queue check fails",
+         {.op = PortOp::QueueStatus, .call = 1},
+         false,
          std::vector<std::wstring>(1, L"Error Checking Queue")},
-        {"three queue checks fail", {.op = PortOp::QueueStatus, .call = 1, .times = 3}, false,
+        {"three queue checks fail",
+         {.op = PortOp::QueueStatus, .call = 1, .times = 3},
+         false,
          std::vector<std::wstring>(3, L"Error Checking Queue")},
-        {"a late queue check fails", {.op = PortOp::QueueStatus, .call = 2}, false,
+        {"a late queue check fails",
+         {.op = PortOp::QueueStatus, .call = 2},
+         false,
          std::vector<std::wstring>(1, L"Error Checking Queue")},
     };
     for (const Case& c : cases) {

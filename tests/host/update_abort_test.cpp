@@ -22,11 +22,16 @@ TEST(AbortUpdate, EveryCodeShowsItsTextLeavesIspModeAndExitsWithOne) {
         const wchar_t* text;
         std::size_t storedLength;
     } cases[] = {
-        {1, L"ERROR setting ISP mode", 35}, {2, L"ERROR exit ISP mode", 35},
-        {3, L"Boot error", 35},             {4, L"Flash Read error", 35},
-        {5, L"Select Flash error", 35},     {6, L"Chip Erase error", 35},
-        {7, L"Chip Write error", 35},       {8, L"Chip Erase error", 37},
-        {9, L"SPI Open error", 37},         {10, L"SPI Close error", 37},
+        {1, L"ERROR setting ISP mode", 35},
+        {2, L"ERROR exit ISP mode", 35},
+        {3, L"Boot error", 35},
+        {4, L"Flash Read error", 35},
+        {5, L"Select Flash error", 35},
+        {6, L"Chip Erase error", 35},
+        {7, L"Chip Write error", 35},
+        {8, L"Chip Erase error", 37},
+        {9, L"SPI Open error", 37},
+        {10, L"SPI Close error", 37},
     };
     for (const Case& c : cases) {
         UnitInProgrammingMode({});
@@ -49,7 +54,8 @@ TEST(AbortUpdate, EveryCodeShowsItsTextLeavesIspModeAndExitsWithOne) {
 TEST(AbortUpdate, CodesOutsideTheTableDoNothing) {
     for (const int code : {0, 11, 255}) {
         UnitInProgrammingMode({});
-        EXPECT_EQ(ExitStatusOf([&] { AbortUpdate(static_cast<std::uint8_t>(code)); }), std::nullopt) << code;
+        EXPECT_EQ(ExitStatusOf([&] { AbortUpdate(static_cast<std::uint8_t>(code)); }), std::nullopt)
+            << code;
         EXPECT_TRUE(Seen().lines.empty());
         EXPECT_TRUE(Seen().warnings.empty());
         EXPECT_TRUE(Unit().frames.empty());

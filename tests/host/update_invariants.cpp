@@ -41,8 +41,9 @@ const std::pair<const wchar_t*, const wchar_t*> kOwnWarnings[] = {
 };
 
 bool IsOwnWarning(const ShownWarning& w) {
-    return std::any_of(std::begin(kOwnWarnings), std::end(kOwnWarnings),
-                       [&](const auto& own) { return w.text == own.first && w.caption == own.second; });
+    return std::any_of(std::begin(kOwnWarnings), std::end(kOwnWarnings), [&](const auto& own) {
+        return w.text == own.first && w.caption == own.second;
+    });
 }
 
 bool Shown(const wchar_t* text) {

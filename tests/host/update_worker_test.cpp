@@ -17,7 +17,9 @@ constexpr std::size_t kFramesOfCleanUpdate = 1 + 248 * 33 + 2;
 std::uint32_t ChunkFrame(int block, int chunk) {
     return static_cast<std::uint32_t>(1 + block * 33 + 1 + chunk + 1);
 }
-std::uint32_t BlockSelectFrame(int block) { return static_cast<std::uint32_t>(2 + block * 33); }
+std::uint32_t BlockSelectFrame(int block) {
+    return static_cast<std::uint32_t>(2 + block * 33);
+}
 constexpr std::uint32_t kIspExitFrame = 1 + 248 * 33 + 1;
 constexpr std::uint32_t kResetFrame = kIspExitFrame + 1;
 
@@ -143,7 +145,9 @@ UnitScript WithFrameFaults(std::vector<FrameFault> faults) {
     return s;
 }
 
-void PrintTo(const PathCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PathCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class UpdatePaths : public testing::TestWithParam<PathCase> {};
 
@@ -164,57 +168,70 @@ const std::wstring kChunkRefused = L"ERROR exit ISP mode !";
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, UpdatePaths,
-    testing::Values(
-        PathCase{"IspEnterIgnored", WithFrameFault(1, ReplyFault::NoReply), std::nullopt, {},
-                 L"FLASH update ok", kFramesOfCleanUpdate, false},
-        PathCase{"BlockSelectOfBlock5Refused",
-                 WithFrameFault(BlockSelectFrame(5), ReplyFault::Refuse),
-                 std::nullopt,
-                 {L"ERROR setting Block Index mode !"},
-                 L"FLASH update ok",
-                 kFramesOfCleanUpdate,
-                 false},
-        PathCase{"TenthChunkOfBlock3Refused",
-                 WithFrameFault(ChunkFrame(3, 9), ReplyFault::Refuse),
-                 1,
-                 {kChunkRefused, L" "},
-                 L"Chip Write error",
-                 ChunkFrame(3, 9) + 1u,
-                 true},
-        PathCase{"ChunkAnsweredWithOneByteOfTwo",
-                 WithFrameFault(ChunkFrame(7, 20), ReplyFault::ShortReply),
-                 1,
-                 {kChunkRefused, L" "},
-                 L"Chip Write error",
-                 ChunkFrame(7, 20) + 1u,
-                 true},
-        PathCase{"IspExitRefusedTwice",
-                 WithFrameFaults({{kIspExitFrame, ReplyFault::Refuse, 0},
-                                  {kIspExitFrame + 1, ReplyFault::Refuse, 0}}),
-                 1,
-                 {kChunkRefused, L" ", kChunkRefused},
-                 L"ERROR exit ISP mode",
-                 kIspExitFrame + 1u,
-                 true},
-        PathCase{"IspExitRefusedThenAcceptedByTheAbort",
-                 WithFrameFault(kIspExitFrame, ReplyFault::Refuse),
-                 1,
-                 {kChunkRefused, L" "},
-                 L"ERROR exit ISP mode",
-                 kIspExitFrame + 1u,
-                 true},
-        PathCase{"IspExitAnsweredShort",
-                 WithFrameFault(kIspExitFrame, ReplyFault::ShortReply),
-                 1,
-                 {kChunkRefused, L" "},
-                 L"ERROR exit ISP mode",
-                 kIspExitFrame + 1u,
-                 true},
-        PathCase{"NoReplyToDeviceReset", WithFrameFault(kResetFrame, ReplyFault::NoReply),
-                 std::nullopt, {L"Reset QUOLEX Error !"}, L"FLASH update ok",
-                 kFramesOfCleanUpdate, false},
-        PathCase{"NoUnitAttached", UnitScript{.devices = {}}, std::nullopt,
-                 {L"Usb device not connected!"}, L"preparing...", 0, false}),
+    testing::Values(PathCase{"IspEnterIgnored",
+                             WithFrameFault(1, ReplyFault::NoReply),
+                             std::nullopt,
+                             {},
+                             L"FLASH update ok",
+                             kFramesOfCleanUpdate,
+                             false},
+                    PathCase{"BlockSelectOfBlock5Refused",
+                             WithFrameFault(BlockSelectFrame(5), ReplyFault::Refuse),
+                             std::nullopt,
+                             {L"ERROR setting Block Index mode !"},
+                             L"FLASH update ok",
+                             kFramesOfCleanUpdate,
+                             false},
+                    PathCase{"TenthChunkOfBlock3Refused",
+                             WithFrameFault(ChunkFrame(3, 9), ReplyFault::Refuse),
+                             1,
+                             {kChunkRefused, L" "},
+                             L"Chip Write error",
+                             ChunkFrame(3, 9) + 1u,
+                             true},
+                    PathCase{"ChunkAnsweredWithOneByteOfTwo",
+                             WithFrameFault(ChunkFrame(7, 20), ReplyFault::ShortReply),
+                             1,
+                             {kChunkRefused, L" "},
+                             L"Chip Write error",
+                             ChunkFrame(7, 20) + 1u,
+                             true},
+                    PathCase{"IspExitRefusedTwice",
+                             WithFrameFaults({{kIspExitFrame, ReplyFault::Refuse, 0},
+                                              {kIspExitFrame + 1, ReplyFault::Refuse, 0}}),
+                             1,
+                             {kChunkRefused, L" ", kChunkRefused},
+                             L"ERROR exit ISP mode",
+                             kIspExitFrame + 1u,
+                             true},
+                    PathCase{"IspExitRefusedThenAcceptedByTheAbort",
+                             WithFrameFault(kIspExitFrame, ReplyFault::Refuse),
+                             1,
+                             {kChunkRefused, L" "},
+                             L"ERROR exit ISP mode",
+                             kIspExitFrame + 1u,
+                             true},
+                    PathCase{"IspExitAnsweredShort",
+                             WithFrameFault(kIspExitFrame, ReplyFault::ShortReply),
+                             1,
+                             {kChunkRefused, L" "},
+                             L"ERROR exit ISP mode",
+                             kIspExitFrame + 1u,
+                             true},
+                    PathCase{"NoReplyToDeviceReset",
+                             WithFrameFault(kResetFrame, ReplyFault::NoReply),
+                             std::nullopt,
+                             {L"Reset QUOLEX Error !"},
+                             L"FLASH update ok",
+                             kFramesOfCleanUpdate,
+                             false},
+                    PathCase{"NoUnitAttached",
+                             UnitScript{.devices = {}},
+                             std::nullopt,
+                             {L"Usb device not connected!"},
+                             L"preparing...",
+                             0,
+                             false}),
     [](const testing::TestParamInfo<PathCase>& p) { return std::string(p.param.name); });
 
 TEST(UpdateWorker, RefusedChunkStopsTheWriterAndTheAbortTakesTheUnitOutOfIspMode) {

@@ -1,0 +1,156 @@
+#include "ui/main_window.h"
+
+#include "ui/about_box.h"
+#include "ui/resource.h"
+#include "update/update_worker.h"
+
+namespace {
+
+constexpr int kTextChars = 100;    // title and class name, terminating NUL included
+constexpr int kWindowWidth = 300;  // outer size: frame, caption and menu included
+constexpr int kWindowHeight = 200;
+
+constexpr const wchar_t* kCloseDuringUpdateText =
+    L"A firmware update is in progress. Closing now can leave the QUOLEX unit "
+    L"unusable.\n\nClose anyway?";
+constexpr const wchar_t* kCloseDuringUpdateCaption = L"QUOLEX Tarnwicket";
+
+HINSTANCE g_instance = nullptr;
+HWND g_mainWindow = nullptr;
+wchar_t g_title[kTextChars] = {};
+wchar_t g_className[kTextChars] = {};
+
+// UI thread only. Set when Update Firmware starts a worker; cleared when the worker
+// reports that it has ended. The device link serves one worker at a time.
+bool g_updateRunning = false;
+// UI thread only: the close question is on screen.
+bool g_askingToClose = false;
+
+void EnableUpdateCommand(HWND window, bool enabled) {
+    const auto state = static_cast<UINT>(enabled ? MF_ENABLED : MF_GRAYED);
+    EnableMenuItem(GetMenu(window), IDM_UPDATE_FIRMWARE, MF_BYCOMMAND | state);
+}
+
+// Leaving in the middle of the flash write can leave the unit unusable: the operator
+// is asked first. While the box is up the worker may end; then there is nothing left
+// to protect and the window closes whatever the answer.
+void CloseMainWindow(HWND window) {
+    if (g_updateRunning) {
+        if (g_askingToClose) {
+            return;
+        }
+        g_askingToClose = true;
+        const int answer = MessageBoxW(window, kCloseDuringUpdateText, kCloseDuringUpdateCaption,
+                                       MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON2);
+        g_askingToClose = false;
+        if (answer != IDYES && g_updateRunning) {
+            return;
+        }
+    }
+    DestroyWindow(window);
+}
+
+void OnUpdateFirmware(HWND window) {
+    if (g_updateRunning) {
+        return;  // the menu item is greyed; a command that comes anyway is refused
+    }
+    if (!StartUpdateWorker()) {
+        return;  // no thread, no update: the command has no effect
+    }
+    g_updateRunning = true;
+    EnableUpdateCommand(window, false);
+}
+
+LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (LOWORD(wParam)) {
+        case IDM_UPDATE_FIRMWARE:
+            OnUpdateFirmware(window);
+            return 0;
+        case IDM_ABOUT:
+            ShowAboutBox(g_instance, window);
+            return 0;
+        case IDM_EXIT:
+            CloseMainWindow(window);
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+// Nothing is drawn: status lines are not kept, so a repaint leaves the area empty.
+LRESULT OnPaint(HWND window) {
+    PAINTSTRUCT paint;
+    BeginPaint(window, &paint);
+    EndPaint(window, &paint);
+    return 0;
+}
+
+LRESULT OnClose(HWND window) {
+    CloseMainWindow(window);
+    return 0;
+}
+
+LRESULT OnDestroy() {
+    PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT OnUpdateEnded(HWND window) {
+    g_updateRunning = false;
+    EnableUpdateCommand(window, true);
+    return 0;
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            return OnCommand(window, message, wParam, lParam);
+        case WM_PAINT:
+            return OnPaint(window);
+        case WM_CLOSE:
+            return OnClose(window);
+        case WM_DESTROY:
+            return OnDestroy();
+        case kUpdateEndedMessage:
+            return OnUpdateEnded(window);
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace
+
+void LoadWindowTexts(HINSTANCE instance) {
+    LoadStringW(instance, IDS_APP_TITLE, g_title, kTextChars);
+    LoadStringW(instance, IDC_TARNWICKET, g_className, kTextChars);
+}
+
+void RegisterMainWindowClass(HINSTANCE instance) {
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;  // a resize repaints all, erasing the lines
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_TARNWICKET));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+    windowClass.lpszMenuName = MAKEINTRESOURCEW(IDC_TARNWICKET);
+    windowClass.lpszClassName = g_className;
+    windowClass.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(IDI_SMALL));
+    RegisterClassExW(&windowClass);
+}
+
+void StoreInstance(HINSTANCE instance) {
+    g_instance = instance;
+}
+
+bool CreateMainWindow(HINSTANCE instance) {
+    g_mainWindow =
+        CreateWindowExW(0, g_className, g_title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+                        kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
+    return g_mainWindow != nullptr;
+}
+
+HWND MainWindow() {
+    return g_mainWindow;
+}
