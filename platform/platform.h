@@ -15,5 +15,9 @@ std::uint32_t TickCountMs();
 // be started.
 bool StartDetachedThread(void (*body)());
 
+// Keeps the system from going to sleep while `hold` is true, for as long as the
+// calling thread lives; the display may still turn off. Best effort.
+void HoldSystemAwake(bool hold);
+
 // Ends the whole process with `status`, through the normal process exit.
 [[noreturn]] void EndProcess(int status);

@@ -32,6 +32,11 @@ bool StartDetachedThread(void (*body)()) {
     return true;
 }
 
+// The hold belongs to the calling thread and ends with it at the latest.
+void HoldSystemAwake(bool hold) {
+    SetThreadExecutionState(hold ? ES_CONTINUOUS | ES_SYSTEM_REQUIRED : ES_CONTINUOUS);
+}
+
 void EndProcess(int status) {
     ExitProcess(static_cast<UINT>(status));
 }

@@ -2,6 +2,8 @@
 
 #include "ui/about_box.h"
 #include "ui/resource.h"
+#include "ui/taskbar_progress.h"
+#include "update/flash_writer.h"
 #include "update/update_worker.h"
 
 namespace {
@@ -25,6 +27,12 @@ wchar_t g_className[kTextChars] = {};
 bool g_updateRunning = false;
 // UI thread only: the close question is on screen.
 bool g_askingToClose = false;
+// UI thread only. From the worker's report that the unit is open until it has ended:
+// a shutdown or log-off now could leave the unit half-written.
+bool g_unitBeingWritten = false;
+
+constexpr const wchar_t* kShutdownBlockReason =
+    L"QUOLEX firmware update in progress. Do not turn power off.";
 
 void EnableUpdateCommand(HWND window, bool enabled) {
     const auto state = static_cast<UINT>(enabled ? MF_ENABLED : MF_GRAYED);
@@ -95,10 +103,42 @@ LRESULT OnDestroy() {
     return 0;
 }
 
+LRESULT OnUpdateStarted(HWND window) {
+    g_unitBeingWritten = true;
+    ShutdownBlockReasonCreate(window, kShutdownBlockReason);
+    ShowTaskbarProgress(window, 0, kFlashBlocks);
+    return 0;
+}
+
+LRESULT OnUpdateProgress(HWND window, WPARAM block) {
+    ShowTaskbarProgress(window, static_cast<int>(block), kFlashBlocks);
+    return 0;
+}
+
+// The abort still takes the unit out of programming mode; the shutdown stays held
+// off until the process has ended.
+LRESULT OnUpdateFailed(HWND window) {
+    ShowTaskbarError(window);
+    FlashIfInBackground(window);
+    return 0;
+}
+
 LRESULT OnUpdateEnded(HWND window) {
     g_updateRunning = false;
     EnableUpdateCommand(window, true);
+    if (g_unitBeingWritten) {
+        g_unitBeingWritten = false;
+        ShutdownBlockReasonDestroy(window);
+        ClearTaskbarProgress(window);
+        FlashIfInBackground(window);
+    }
     return 0;
+}
+
+// Windows asks before a shutdown or log-off; the answer is no while the unit is
+// being written.
+LRESULT OnQueryEndSession() {
+    return g_unitBeingWritten ? FALSE : TRUE;
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -111,6 +151,14 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return OnClose(window);
         case WM_DESTROY:
             return OnDestroy();
+        case WM_QUERYENDSESSION:
+            return OnQueryEndSession();
+        case kUpdateStartedMessage:
+            return OnUpdateStarted(window);
+        case kUpdateProgressMessage:
+            return OnUpdateProgress(window, wParam);
+        case kUpdateFailedMessage:
+            return OnUpdateFailed(window);
         case kUpdateEndedMessage:
             return OnUpdateEnded(window);
         default:

@@ -5,8 +5,12 @@
 
 #include <windows.h>
 
-// Sent by an update worker that has ended, so that a new update may be started.
+// Posted by the update worker: it has ended, so that a new update may be started;
+// the unit is open; a block is written (wParam: its index); an abort has begun.
 constexpr UINT kUpdateEndedMessage = WM_APP + 1;
+constexpr UINT kUpdateStartedMessage = WM_APP + 2;
+constexpr UINT kUpdateProgressMessage = WM_APP + 3;
+constexpr UINT kUpdateFailedMessage = WM_APP + 4;
 
 // Loads the window title and class name from the string table.
 void LoadWindowTexts(HINSTANCE instance);

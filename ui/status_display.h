@@ -41,6 +41,16 @@ constexpr StatusText<Length> PadStatusText(const wchar_t (&text)[N]) {
     return padded;
 }
 
-// Tells the main window that an update worker has ended (normally, or because no
-// unit was found), so that a new update can be started. Called from the worker thread.
+// What the main window hears of an update beyond its status lines, so that it can
+// hold off a shutdown while the unit is written and show the progress on the
+// taskbar. Called from the worker thread; the window acts on its own thread.
+//
+// The unit is open: from here on, cutting the update short can harm it.
+void ReportUpdateStarted();
+// Block `block` of kFlashBlocks has been written (the same figure as line 1).
+void ReportUpdateProgress(int block);
+// The update is being aborted; the process ends once the abort is through.
+void ReportUpdateFailed();
+// The worker has ended (normally, or because no unit was found), so a new update
+// can be started.
 void ReportUpdateEnded();

@@ -37,9 +37,12 @@ add_library(operator_window STATIC
   ui/about_box.cpp
   ui/main_window.cpp
   ui/status_display.cpp
+  ui/taskbar_progress.cpp
   platform/platform_win32.cpp)
 target_include_directories(operator_window PUBLIC "${CMAKE_SOURCE_DIR}")
 target_compile_definitions(operator_window PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
+# COM, for the progress on the taskbar button.
+target_link_libraries(operator_window PUBLIC ole32 uuid)
 
 # windres reports no dependencies of its own: name what the resource script reads.
 set(resource_inputs ui/resource.h ui/tarnwicket.manifest assets/tarnwicket.ico

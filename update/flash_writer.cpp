@@ -26,6 +26,7 @@ void ShowProgress(int block) {
     std::swprintf(text, std::size(text), kProgressFormat.data(), static_cast<double>(percent),
                   L'%');
     DrawStatusLine(text, kLine1Y);
+    ReportUpdateProgress(block);
 }
 
 }  // namespace

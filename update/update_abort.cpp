@@ -35,6 +35,7 @@ void AbortUpdate(std::uint8_t code) {
     if (code < 1 || code > std::size(kAbortTexts)) {
         return;
     }
+    ReportUpdateFailed();
     DrawStatusLine(kAbortTexts[code - 1], kLine1Y);
     ShowWarning(L" ", kUpdateCaption);
     PauseMs(kBeforeIspExitMs);
@@ -43,5 +44,6 @@ void AbortUpdate(std::uint8_t code) {
         ShowWarning(L"ERROR exit ISP mode !", kUpdateCaption);
     }
     CloseDeviceConnection();
+    HoldSystemAwake(false);
     EndProcess(kAbortExitStatus);
 }

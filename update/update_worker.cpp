@@ -38,6 +38,9 @@ void UpdateWorker() {
     if (DeviceHandle() == kNoDevice) {
         return;  // the search has told the operator why
     }
+    // From here a sleeping computer or a shutdown could cut the unit off mid-write.
+    HoldSystemAwake(true);
+    ReportUpdateStarted();
 
     DrawStatusLine(kUpdating.data(), kLine1Y);
     DrawStatusLine(kKeepPowerOn.data(), kLine2Y);
@@ -61,4 +64,5 @@ void UpdateWorker() {
         ShowWarning(L"Reset QUOLEX Error !", kUpdateCaption);
     }
     CloseDeviceConnection();
+    HoldSystemAwake(false);
 }

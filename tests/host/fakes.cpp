@@ -65,8 +65,33 @@ void ShowWarning(const wchar_t* text, const wchar_t* caption) {
     g_screen.warnings.push_back({text, caption, Unit().frames.size()});
 }
 
+namespace {
+
+void Heard(const char* what) {
+    if (Unit().script.record) {
+        g_screen.events.push_back({what, Unit().openHandle != kNoDevice});
+    }
+}
+
+}  // namespace
+
+void ReportUpdateStarted() {
+    Heard("started");
+}
+void ReportUpdateProgress(int block) {
+    if (Unit().script.record) {
+        g_screen.progressReports.push_back(block);
+    }
+}
+void ReportUpdateFailed() {
+    Heard("failed");
+}
 void ReportUpdateEnded() {
     ++g_screen.updateEndedReports;
+    Heard("ended");
+}
+void HoldSystemAwake(bool hold) {
+    Heard(hold ? "awake" : "asleep");
 }
 
 void PauseMs(std::uint32_t ms) {

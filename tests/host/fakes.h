@@ -21,10 +21,20 @@ struct ShownWarning {
     std::size_t framesBefore;
 };
 
+// What the window heard of the update, and the hold on sleep: "awake", "started",
+// "failed", "asleep", "ended", each with whether the unit was open at that moment.
+struct WindowEvent {
+    std::string what;
+    bool unitOpen;
+    bool operator==(const WindowEvent&) const = default;
+};
+
 struct Screen {
     std::vector<DrawnLine> lines;
     std::vector<ShownWarning> warnings;
     std::vector<std::uint32_t> pausesMs;
+    std::vector<WindowEvent> events;
+    std::vector<int> progressReports;
     int updateEndedReports = 0;
 };
 

@@ -286,3 +286,45 @@ TEST(UpdateWorker, ResetWithoutAnswerTimesOutAfterTwoSecondsAndStillCloses) {
 }
 
 }  // namespace
+
+namespace {
+
+// Sleep is held off and the window told, from the moment the unit is open until the
+// update has left it, on every way out.
+TEST(UpdateWorker, HoldsOffSleepAndTellsTheWindowFromOpenToEnd) {
+    struct Case {
+        const char* name;
+        UnitScript script;
+        std::optional<int> exitStatus;
+        std::vector<WindowEvent> events;
+    } cases[] = {
+        {"normal end",
+         {},
+         std::nullopt,
+         {{"awake", true}, {"started", true}, {"asleep", false}, {"ended", false}}},
+        {"abort with code 7",
+         WithFrameFault(ChunkFrame(3, 9), ReplyFault::Refuse),
+         1,
+         {{"awake", true}, {"started", true}, {"failed", true}, {"asleep", false}}},
+        {"abort with code 2",
+         WithFrameFault(kIspExitFrame, ReplyFault::Refuse),
+         1,
+         {{"awake", true}, {"started", true}, {"failed", true}, {"asleep", false}}},
+        {"no unit", UnitScript{.devices = {}}, std::nullopt, {{"ended", false}}},
+    };
+    for (const Case& c : cases) {
+        ResetHost(c.script);
+        EXPECT_EQ(ExitStatusOf([] { StartUpdateWorker(); }), c.exitStatus) << c.name;
+        EXPECT_EQ(Seen().events, c.events) << c.name;
+    }
+}
+
+TEST(UpdateWorker, TaskbarHearsTheSameProgressAsLineOne) {
+    RunUpdate({});
+    ASSERT_EQ(Seen().progressReports.size(), 248u);
+    for (int b = 0; b < 248; ++b) {
+        EXPECT_EQ(Seen().progressReports[static_cast<std::size_t>(b)], b);
+    }
+}
+
+}  // namespace
