@@ -1,14 +1,18 @@
 # make run   builds and starts the updater with its built-in simulated unit under Wine
 # make test  builds everything and runs every test, host and Windows
 # make bench prints the benchmark figures
+# make release makes the operator's package in build/release/ and prints its checksums
 .PHONY: all build host-deps windows-deps host host-sanitize windows test test-host \
-        test-windows test-fuzz fuzz fuzz-build run bench clean
+        test-windows test-fuzz fuzz fuzz-build run bench clean release-deps release \
+        test-reproducible
 
 HOST_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev python3 \
                  clang libclang-rt-14-dev
 WINDOWS_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
                     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 wine32:i386 \
                     xvfb xauth x11-utils xdotool imagemagick
+RELEASE_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
+                    binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 git zip python3
 
 all: build
 
@@ -17,6 +21,9 @@ host-deps:
 
 windows-deps:
 	@tools/ensure_packages.sh $(WINDOWS_PACKAGES)
+
+release-deps:
+	@tools/ensure_packages.sh $(RELEASE_PACKAGES)
 
 host: host-deps
 	cmake --preset host
@@ -57,7 +64,15 @@ test-fuzz: fuzz-build
 fuzz:
 	$(MAKE) test-fuzz FUZZ_SECONDS=1800
 
-test: test-host test-fuzz test-windows
+# Two builds of the working tree in two folders must give the same executables.
+test-reproducible: release-deps
+	tools/check_reproducible.sh
+
+test: test-host test-fuzz test-reproducible test-windows
+
+# The programs are built from a fresh copy of the working tree in build/release-src.
+release: release-deps
+	tools/release.sh
 
 run: windows
 	tools/run_demo.sh

@@ -9,6 +9,18 @@ set(TARNWICKET_BRIDGE_LIBRARY "usbbridge.dll" CACHE STRING
 # Each executable needs nothing beyond Windows' own DLLs (and the vendor library).
 add_link_options(-static -static-libgcc -static-libstdc++ $<$<NOT:$<CONFIG:Debug>>:-s>)
 
+# Reproducible executables: one commit gives the same bytes wherever and whenever it is
+# built (tools/check_reproducible.sh). No time stamp in the PE header, and no build
+# folder in any path the compiler writes down (__FILE__, the generated image source).
+# CMAKE_CXX_FLAGS counts with its value at the end of the folder, so the libraries
+# defined before this file was included get the prefix maps too.
+add_link_options(-Wl,--no-insert-timestamp)
+string(APPEND CMAKE_CXX_FLAGS " -ffile-prefix-map=${CMAKE_SOURCE_DIR}/="
+                              " -ffile-prefix-map=${CMAKE_BINARY_DIR}/=build/")
+
+# The version resource names the version and the commit: generated/version.h.
+include("${CMAKE_SOURCE_DIR}/cmake/version_header.cmake")
+
 # The import library of the vendor library, by ordinal. 32-bit names carry their
 # __stdcall decoration. TARNWICKET_BRIDGE_DEF is the .def made for this width.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
@@ -48,7 +60,9 @@ target_link_libraries(operator_window PUBLIC ole32 uuid)
 set(resource_inputs ui/resource.h ui/tarnwicket.manifest assets/tarnwicket.ico
     assets/tarnwicket_small.ico)
 list(TRANSFORM resource_inputs PREPEND "${CMAKE_SOURCE_DIR}/")
-set_source_files_properties(ui/tarnwicket.rc PROPERTIES OBJECT_DEPENDS "${resource_inputs}")
+list(APPEND resource_inputs "${TARNWICKET_VERSION_HEADER}")
+set_source_files_properties(ui/tarnwicket.rc PROPERTIES OBJECT_DEPENDS "${resource_inputs}"
+                            INCLUDE_DIRECTORIES "${CMAKE_BINARY_DIR}/generated")
 
 # tarnwicket.exe: the update against a real unit through the vendor library.
 add_executable(tarnwicket WIN32 ui/main.cpp device/bridge_port_library.cpp ui/tarnwicket.rc)

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds tarnwicket.exe and tarnwicket-sim.exe for both widths from a fresh copy of
+# the working tree: the tracked files and the untracked ones git does not ignore, as
+# they are now, committed or not. Nothing of an earlier build comes along.
+# Usage: tools/build_windows_copy.sh <folder under build/> <short commit id>
+# The programs end up in <folder>/build/windows-x64/ and <folder>/build/windows-x86/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+readonly DEST=${1:?folder under build/}
+readonly COMMIT=${2:?short commit id}
+readonly PRESETS=(windows-x64 windows-x86)
+
+case "$DEST" in
+  build/?*) ;;
+  *) echo "build_windows_copy.sh: $DEST is not a folder under build/" >&2; exit 2 ;;
+esac
+
+rm -rf "$DEST"
+mkdir -p "$DEST"
+git ls-files -z --cached --others --exclude-standard |
+  while IFS= read -r -d '' file; do
+    if [ -e "$file" ]; then printf '%s\0' "$file"; fi  # skip files deleted but tracked
+  done |
+  xargs -0 cp -P --parents -t "$DEST"
+
+cd "$DEST"
+for preset in "${PRESETS[@]}"; do
+  cmake --preset "$preset" -DTARNWICKET_COMMIT="$COMMIT" >/dev/null
+  cmake --build --preset "$preset" --target tarnwicket tarnwicket-sim
+done

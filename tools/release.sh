@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Makes the operator's package: build/release/tarnwicket-<version>-<commit>.zip with
+# x64/ and x86/tarnwicket.exe, demo/x64/ and demo/x86/tarnwicket-sim.exe, OPERATOR.txt
+# and SHA256SUMS. The programs are built from a fresh copy of the working tree; the
+# zip is the same bytes for the same content (fixed times, order and permissions).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+readonly SOURCE_COPY=build/release-src
+readonly STAGE=build/release-stage
+readonly OUT=build/release
+readonly FLASH_IMAGE=assets/flash_image.bin
+readonly MAX_OPERATOR_LINES=60
+
+commit=$(git rev-parse --short=7 HEAD)
+version=$(sed -n 's/^project(tarnwicket VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+name="tarnwicket-$version-$commit"
+if [ -n "$(git status --porcelain)" ]; then
+  echo "release.sh: the working tree has uncommitted changes; the package holds them," \
+       "but its version resource names commit $commit." >&2
+fi
+
+# The operator's sheet: plain ASCII, a page at most, CRLF for Windows.
+if LC_ALL=C grep -q '[^ -~]' packaging/OPERATOR.txt; then
+  echo "release.sh: packaging/OPERATOR.txt holds characters other than plain ASCII" >&2
+  exit 1
+fi
+if [ "$(wc -l < packaging/OPERATOR.txt)" -gt "$MAX_OPERATOR_LINES" ]; then
+  echo "release.sh: packaging/OPERATOR.txt is longer than $MAX_OPERATOR_LINES lines" >&2
+  exit 1
+fi
+
+tools/build_windows_copy.sh "$SOURCE_COPY" "$commit"
+
+rm -rf "$STAGE" "$OUT"
+mkdir -p "$STAGE/x64" "$STAGE/x86" "$STAGE/demo/x64" "$STAGE/demo/x86" "$OUT"
+for width in x64 x86; do
+  cp "$SOURCE_COPY/build/windows-$width/tarnwicket.exe" "$STAGE/$width/"
+  cp "$SOURCE_COPY/build/windows-$width/tarnwicket-sim.exe" "$STAGE/demo/$width/"
+done
+sed 's/$/\r/' packaging/OPERATOR.txt > "$STAGE/OPERATOR.txt"
+
+# Every executable carries the flash image verbatim; its hash says which image it is.
+for exe in "$STAGE"/x64/*.exe "$STAGE"/x86/*.exe "$STAGE"/demo/*/*.exe; do
+  python3 - "$FLASH_IMAGE" "$exe" <<'PY'
+import sys
+image, exe = (open(path, "rb").read() for path in sys.argv[1:3])
+if image not in exe:
+    sys.exit(f"release.sh: {sys.argv[2]} does not hold {sys.argv[1]} verbatim")
+PY
+done
+image_sha256=$(sha256sum "$FLASH_IMAGE" | cut -c1-64)
+image_bytes=$(stat -c %s "$FLASH_IMAGE")
+
+# The files in the current folder and below, in a fixed order.
+list_files() { find . -type f -printf '%P\n' | LC_ALL=C sort; }
+# shellcheck disable=SC2046  # file names without blanks, one a line
+sums=$(cd "$STAGE" && sha256sum $(list_files))
+printf '%s\n# %s  flash image inside every .exe above (%s bytes)\n' \
+  "$sums" "$image_sha256" "$image_bytes" > "$STAGE/SHA256SUMS"
+(cd "$STAGE" && sha256sum --check --strict --quiet SHA256SUMS)
+
+# Same content, same zip: the commit's time on every entry, fixed order and modes.
+epoch=$(git log -1 --format=%ct HEAD)
+find "$STAGE" -type d -exec chmod 755 {} + -o -type f -exec chmod 644 {} +
+find "$STAGE" -exec touch -h -d "@$epoch" {} +
+# shellcheck disable=SC2046
+(cd "$STAGE" && TZ=UTC zip -X -D -9 -q "../../$OUT/$name.zip" $(list_files))
+
+echo
+echo "Package: $OUT/$name.zip"
+echo "SHA256SUMS:"
+cat "$STAGE/SHA256SUMS"
+echo "Zip:"
+(cd "$OUT" && sha256sum "$name.zip")
