@@ -4,19 +4,11 @@
 
 namespace {
 
-// Puts the box at the top-left corner of the main window's client area, over the
-// status lines, as operators know it.
-void MoveToOwnerClientOrigin(HWND dialog) {
-    POINT origin = {0, 0};
-    ClientToScreen(GetWindow(dialog, GW_OWNER), &origin);
-    SetWindowPos(dialog, nullptr, origin.x, origin.y, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
+// The template's position 0, 0 puts the box's client area at the main window's
+// client origin, over the status lines: the dialog manager places it there itself.
 INT_PTR CALLBACK AboutBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
-            MoveToOwnerClientOrigin(dialog);
             return TRUE;  // the default button takes the focus
         case WM_COMMAND: {
             const int command = LOWORD(wParam);

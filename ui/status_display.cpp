@@ -17,6 +17,9 @@ void DrawStatusLine(const wchar_t* text, int y) {
     HDC dc = GetDC(window);
     TextOutW(dc, kStatusLineX, y, text, static_cast<int>(std::wcslen(text)));
     ReleaseDC(window, dc);
+    // Some display servers put a worker's drawing on screen only when the window's
+    // thread next wakes; an empty message wakes it.
+    PostMessageW(window, WM_NULL, 0, 0);
 }
 
 void ShowWarning(const wchar_t* text, const wchar_t* caption) {
