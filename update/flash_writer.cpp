@@ -39,7 +39,7 @@ bool WriteFlashImage() {
     for (int block = 0; block < kFlashBlocks; ++block) {
         PauseMs(kBlockPauseMs);
         if (!SendBlockSelect(static_cast<std::uint8_t>(block), selectReply)) {
-            // The unit keeps the previous block selected; the write goes on regardless.
+            // Reported, and the block is written all the same.
             ShowWarning(L"ERROR setting Block Index mode !", kUpdateCaption);
         }
         for (int c = 0; c < kChunksPerBlock; ++c, chunk += kChunkBytes) {

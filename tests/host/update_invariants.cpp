@@ -108,8 +108,16 @@ std::vector<std::string> UpdateInvariantViolations(std::optional<int> exitStatus
     if (reportedOk != Drawn(L"You must power cycle your unit")) {
         v.push_back("the final two lines were not drawn together");
     }
+    if (exitStatus == 1 && Seen().warnings.size() < 2) {
+        v.push_back("the abort ended the process without saying what failed");
+    }
     if (!unitTruthful) {
         return v;
+    }
+    // One fault explains at most: its link warning (three for a run of failing queue
+    // checks), the step's own warning, the abort's blank one, and a refused IspExit.
+    if (Seen().warnings.size() > 5) {
+        v.push_back("more warnings than one fault explains");
     }
     const bool allChunks = unit.chunksAccepted == kFlashImageBytes / 16;
     const bool flashIsImage = std::equal(unit.flash.begin(), unit.flash.end(), FlashImage);

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-// `unitTruthful`: the replies came from the unit as it acted; when false (the fuzzer
-// forges replies), only the checks that do not trust replies are made.
+// `unitTruthful`: the replies came from the unit as it acted, and one fault struck;
+// when false (the fuzzer forges replies at will), only the checks that do not trust
+// replies are made.
 std::vector<std::string> UpdateInvariantViolations(std::optional<int> exitStatus,
                                                    bool unitTruthful);
