@@ -4,17 +4,22 @@
 # one private Wine prefix (32-bit programs run there through WoW64), on a virtual
 # display when no DISPLAY is set. Ends with one "N passed, N failed" line.
 #
+# The scenarios run tarnwicket.exe with the stand-in vendor library, each in a folder
+# of its own under the driver's log folder (build/wine/logs/LABEL/NAME), where the
+# unit's trace and flash stay for a look. The driver compares the flash and the
+# frames with the image named by TARNWICKET_FLASH_IMAGE.
+#
 #   tools/test_windows.sh [NAME-PART]   NAME-PART: only the checks whose names contain it
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/wine_session.sh
 
-readonly SUITE_TIMEOUT_S=900  # stops a hung run; the suite takes a few minutes
+readonly SUITE_TIMEOUT_S=900  # stops a hung run; the suite takes about 7 minutes
 readonly LOG_DIR=build/wine/logs
 
 started=$SECONDS
 for build in build/windows-x64 build/windows-x86; do
-    for file in tarnwicket.exe tarnwicket-sim.exe tests/windows/test_driver.exe; do
+    for file in tarnwicket.exe tarnwicket-sim.exe standin/usbbridge.dll tests/windows/test_driver.exe; do
         if [ ! -f "$build/$file" ]; then
             echo "Missing $build/$file: build the Windows presets first (make windows)." >&2
             exit 1
@@ -26,6 +31,8 @@ wine_session_start test fresh
 rm -rf "$LOG_DIR"
 mkdir -p "$LOG_DIR"
 echo "Wine prefix ready after $((SECONDS - started)) s"
+TARNWICKET_FLASH_IMAGE="$(windows_path assets)\flash_image.bin"
+export TARNWICKET_FLASH_IMAGE
 
 total_passed=0
 total_failed=0

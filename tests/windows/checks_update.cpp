@@ -51,8 +51,7 @@ bool CheckQuestion(const Program& program, HWND box, std::string& why) {
     }
     const auto noStyle = static_cast<DWORD>(GetWindowLongW(no, GWL_STYLE));
     const auto yesStyle = static_cast<DWORD>(GetWindowLongW(yes, GWL_STYLE));
-    if (WindowText(box) != L"QUOLEX Tarnwicket" ||
-        WindowText(GetDlgItem(box, 0xFFFF)) != kQuestion) {
+    if (WindowText(box) != L"QUOLEX Tarnwicket" || MessageBoxText(box) != kQuestion) {
         why = DescribeBox(box) + ", expected \"QUOLEX Tarnwicket\": " + Quoted(kQuestion);
     } else if (GetWindow(box, GW_OWNER) != program.window) {
         why = "the question box is not owned by the main window";

@@ -24,3 +24,4 @@ std::vector<Check> ResourceChecks();
 std::vector<Check> WindowChecks();
 std::vector<Check> AboutBoxChecks();
 std::vector<Check> UpdateChecks();
+std::vector<Check> ScenarioChecks();

@@ -1,5 +1,7 @@
 #include "driver_program.h"
 
+#include <algorithm>
+
 #include "driver_screen.h"
 #include "driver_text.h"
 
@@ -29,6 +31,40 @@ std::wstring FolderOf(const std::wstring& path) {
     return slash == std::wstring::npos ? L"." : path.substr(0, slash);
 }
 
+std::wstring NameOf(const std::wstring& entry) {
+    // Entries such as "=C:=C:\\" name a drive's folder; their name starts after the "=".
+    return entry.substr(0, entry.find(L'=', 1));
+}
+
+// The driver's own environment with `changes` put in, as CreateProcessW takes it:
+// "NAME=value" strings one after the other, each ended by a NUL, then one more NUL.
+std::wstring EnvironmentBlock(const std::vector<std::wstring>& changes) {
+    std::vector<std::wstring> entries;
+    wchar_t* own = GetEnvironmentStringsW();
+    for (const wchar_t* entry = own; entry != nullptr && *entry != 0;
+         entry += lstrlenW(entry) + 1) {
+        const std::wstring name = NameOf(entry);
+        const bool changed = std::any_of(changes.begin(), changes.end(), [&](const auto& change) {
+            return lstrcmpiW(NameOf(change).c_str(), name.c_str()) == 0;
+        });
+        if (!changed) {
+            entries.emplace_back(entry);
+        }
+    }
+    FreeEnvironmentStringsW(own);
+    entries.insert(entries.end(), changes.begin(), changes.end());
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+        return lstrcmpiW(NameOf(a).c_str(), NameOf(b).c_str()) < 0;
+    });
+    std::wstring block;
+    for (const std::wstring& entry : entries) {
+        block += entry;
+        block += L'\0';
+    }
+    block += L'\0';
+    return block;
+}
+
 }  // namespace
 
 void StopProgram(Program& program) {
@@ -51,14 +87,25 @@ ProgramGuard::~ProgramGuard() {
     StopProgram(program);
 }
 
-bool StartProgram(const std::wstring& exe, Program& program, std::string& why) {
+bool LaunchProgram(const std::wstring& exe, const std::vector<std::wstring>& environment,
+                   Program& program, std::string& why) {
     std::wstring commandLine = L"\"" + exe + L"\"";
     const std::wstring folder = FolderOf(exe);
+    std::wstring block = environment.empty() ? std::wstring() : EnvironmentBlock(environment);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT, block.empty() ? nullptr : block.data(),
                         folder.c_str(), &startup, &program.process)) {
         why = "could not start " + Narrow(exe) + " (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    return true;
+}
+
+bool StartProgram(const std::wstring& exe, Program& program, std::string& why,
+                  const std::vector<std::wstring>& environment) {
+    if (!LaunchProgram(exe, environment, program, why)) {
         return false;
     }
     const bool shown = WaitUntil(kWindowWaitMs, [&] {

@@ -28,8 +28,14 @@ struct ProgramGuard {
 };
 
 // Starts `exe` with its own folder as the current folder (the loader looks there
-// first) and waits for its visible main window.
-bool StartProgram(const std::wstring& exe, Program& program, std::string& why);
+// first), with the driver's environment and the "NAME=value" entries of
+// `environment` (which replace those of the same name). Does not wait for anything.
+bool LaunchProgram(const std::wstring& exe, const std::vector<std::wstring>& environment,
+                   Program& program, std::string& why);
+
+// Launches `exe` as above and waits for its visible main window.
+bool StartProgram(const std::wstring& exe, Program& program, std::string& why,
+                  const std::vector<std::wstring>& environment = {});
 
 bool IsRunning(const Program& program);
 

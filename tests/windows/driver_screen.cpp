@@ -18,6 +18,10 @@ constexpr int kSettleMs = 60;    // Wine's flush to the X server after the wake-
 constexpr int kMenuFrame = 3;    // border of a pop-up menu, left out when reading items
 constexpr int kGreyTextPixels = 40;
 
+constexpr const wchar_t* kBytesReadLine = L"BytesRead not same as datalength";
+constexpr std::size_t kBytesReadLength = 48;
+constexpr std::size_t kAbortTextLength = 35;
+
 constexpr const wchar_t* kKnownTexts[] = {L"QUOLEX FPGA1 Update",
                                           L"Version: 24",
                                           L"Connect USB cable to QUOLEX",
@@ -26,7 +30,10 @@ constexpr const wchar_t* kKnownTexts[] = {L"QUOLEX FPGA1 Update",
                                           L"Updating Firmware",
                                           L"Do NOT turn power OFF",
                                           L"FLASH update ok",
-                                          L"You must power cycle your unit"};
+                                          L"You must power cycle your unit",
+                                          kBytesReadLine,
+                                          L"Chip Write error",
+                                          L"ERROR exit ISP mode"};
 constexpr int kFlashBlocks = 248;
 
 std::wstring g_failureScreenFile;
@@ -91,10 +98,17 @@ Mask BandMask(const Picture& picture, int y) {
     return mask;
 }
 
-// `text` drawn at the line's x on a white band as wide as the client area.
-const Mask& RenderedMask(const std::wstring& text, int width) {
-    static std::map<std::pair<std::wstring, int>, Mask> cache;
-    auto found = cache.find({text, width});
+// A line as the program leaves it: one text, or texts drawn one over the other.
+struct KnownText {
+    std::wstring name;
+    std::vector<std::wstring> layers;  // from the bottom up, with their trailing blanks
+};
+
+// The texts drawn at the line's x, in order, on a white band as wide as the client
+// area; each erases what lies below it as far as its trailing blanks reach.
+const Mask& RenderedMask(const std::vector<std::wstring>& layers, int width) {
+    static std::map<std::pair<std::vector<std::wstring>, int>, Mask> cache;
+    auto found = cache.find({layers, width});
     if (found != cache.end()) {
         return found->second;
     }
@@ -105,20 +119,41 @@ const Mask& RenderedMask(const std::wstring& text, int width) {
     HGDIOBJ previous = SelectObject(memory, bitmap);
     RECT all = {0, 0, width, band.height};
     FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    TextOutW(memory, kLineX, 0, text.c_str(), static_cast<int>(text.size()));
+    for (const std::wstring& text : layers) {
+        TextOutW(memory, kLineX, 0, text.c_str(), static_cast<int>(text.size()));
+    }
     band.pixels = CopyPixels(memory, 0, 0, width, band.height);
     SelectObject(memory, previous);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    return cache.emplace(std::make_pair(text, width), BandMask(band, 0)).first->second;
+    return cache.emplace(std::make_pair(layers, width), BandMask(band, 0)).first->second;
 }
 
-std::vector<std::wstring> KnownTexts() {
-    std::vector<std::wstring> texts(std::begin(kKnownTexts), std::end(kKnownTexts));
-    for (int block = 0; block < kFlashBlocks; ++block) {
-        texts.push_back(ProgressText(block));
-    }
+std::wstring Padded(const wchar_t* text, std::size_t length) {
+    std::wstring padded = text;
+    padded.resize(std::max(padded.size(), length), L' ');
+    return padded;
+}
+
+const std::vector<KnownText>& KnownTexts() {
+    static const std::vector<KnownText> texts = [] {
+        std::vector<KnownText> known;
+        for (const wchar_t* text : kKnownTexts) {
+            known.push_back({text, {text}});
+        }
+        for (int block = 0; block < kFlashBlocks; ++block) {
+            known.push_back({ProgressText(block), {ProgressText(block)}});
+        }
+        // An abort text (35 characters with its blanks) over the read-length line (48)
+        // leaves the end of the read-length line standing.
+        for (const wchar_t* abort : {L"Chip Write error", L"ERROR exit ISP mode"}) {
+            known.push_back(
+                {TextOverBytesReadLine(abort),
+                 {Padded(kBytesReadLine, kBytesReadLength), Padded(abort, kAbortTextLength)}});
+        }
+        return known;
+    }();
     return texts;
 }
 
@@ -184,11 +219,11 @@ LineReading ReadStatusLine(const Picture& picture, int y) {
     }
     const Mask seen = BandMask(picture, y);
     reading.differingPixels = static_cast<int>(seen.size()) + 1;
-    for (const std::wstring& text : KnownTexts()) {
-        const int differing = Differences(seen, RenderedMask(text, picture.width));
+    for (const KnownText& known : KnownTexts()) {
+        const int differing = Differences(seen, RenderedMask(known.layers, picture.width));
         if (differing < reading.differingPixels) {
             reading.differingPixels = differing;
-            reading.closest = text;
+            reading.closest = known.name;
         }
     }
     if (reading.differingPixels == 0) {
@@ -205,6 +240,10 @@ std::string Describe(const LineReading& reading) {
                std::to_string(reading.differingPixels) + " pixels differ)";
     }
     return reading.text.empty() ? "blank" : Quoted(reading.text);
+}
+
+std::wstring TextOverBytesReadLine(const std::wstring& text) {
+    return text + L" over the end of " + kBytesReadLine;
 }
 
 std::wstring ProgressText(int block) {

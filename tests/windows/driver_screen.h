@@ -43,6 +43,10 @@ LineReading ReadStatusLine(const Picture& picture, int y);
 // "QUOLEX FPGA1 Update", or blank, or "unknown picture (...)", for reports.
 std::string Describe(const LineReading& reading);
 
+// How a line reads where the program drew `text` over "BytesRead not same as
+// datalength", whose end its trailing blanks do not reach.
+std::wstring TextOverBytesReadLine(const std::wstring& text);
+
 // The progress text after block `block` (0-based) of the flash write, as the program
 // formats it: "Flash write:  12.5 %".
 std::wstring ProgressText(int block);

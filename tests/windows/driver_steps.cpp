@@ -7,6 +7,7 @@ namespace {
 
 constexpr int kUpdateMenuItems = 2;
 constexpr WORD kMessageBoxTextId = 0xFFFF;
+constexpr int kBoxTextChars = 512;
 
 std::string DescribeLines(const Picture& picture, const std::vector<ExpectedLine>& expected,
                           bool& allMatch) {
@@ -51,9 +52,20 @@ std::vector<HWND> ProgramBoxes(const Program& program) {
     return ProgramWindows(program, L"#32770");
 }
 
-std::string DescribeBox(HWND box) {
+std::wstring MessageBoxCaption(HWND box) {
+    // For a window of another process, GetWindowTextW asks the server, not the window.
+    wchar_t text[kBoxTextChars] = {};
+    GetWindowTextW(box, text, kBoxTextChars);
+    return text;
+}
+
+std::wstring MessageBoxText(HWND box) {
     HWND text = GetDlgItem(box, kMessageBoxTextId);
-    return "box " + Quoted(WindowText(box)) + ": " + Quoted(text ? WindowText(text) : L"");
+    return text != nullptr ? MessageBoxCaption(text) : std::wstring();
+}
+
+std::string DescribeBox(HWND box) {
+    return "box " + Quoted(MessageBoxCaption(box)) + ": " + Quoted(MessageBoxText(box));
 }
 
 bool WaitForBox(const Program& program, DWORD timeoutMs, HWND& box, std::string& why) {

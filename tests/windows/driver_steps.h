@@ -28,6 +28,13 @@ bool WaitForLines(const Program& program, const std::vector<ExpectedLine>& expec
 // Visible dialog boxes (class #32770) of the program's process.
 std::vector<HWND> ProgramBoxes(const Program& program);
 
+// The caption of a message box, and its text, read from its static control. Read
+// without a message to the box's thread: under Wine a worker thread that slept
+// counts as hung until its box's loop first waits for a message, and a message with
+// SMTO_ABORTIFHUNG then comes back empty.
+std::wstring MessageBoxCaption(HWND box);
+std::wstring MessageBoxText(HWND box);
+
 // Caption and text of a message box, for reports.
 std::string DescribeBox(HWND box);
 

@@ -36,7 +36,8 @@ std::wstring ScreenFileName(const std::string& checkName) {
 
 std::vector<Check> AllChecks() {
     std::vector<Check> checks;
-    for (auto table : {ResourceChecks, WindowChecks, AboutBoxChecks, UpdateChecks}) {
+    for (auto table :
+         {ResourceChecks, WindowChecks, AboutBoxChecks, UpdateChecks, ScenarioChecks}) {
         for (Check& check : table()) {
             checks.push_back(std::move(check));
         }

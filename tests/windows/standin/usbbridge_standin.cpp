@@ -4,7 +4,12 @@
 // Test code steers it through the environment of the program under test:
 //   TARNWICKET_UNIT_SCRIPT  faults and devices (unit_script.h); none: one unit, all well
 //   TARNWICKET_UNIT_TRACE   file that gets one line per port call:
-//                           "<ms> <op> <status>[ <frame in hex>]"
+//                           "<ms> <op> <status>[ <detail>]", the detail being the
+//                           frame written or the reply read in hex, "<device>:<kind>"
+//                           for a product string, "<device>" for an open. Its first
+//                           line, "# clock <us>", is the steady clock's reading in
+//                           microseconds at ms 0, so that a test can place the calls
+//                           among the boxes it saw on the same clock.
 //   TARNWICKET_UNIT_FLASH   file that gets the unit's whole flash at every close
 #include <cstdio>
 #include <cstdlib>
@@ -47,21 +52,30 @@ void EnsureUnit() {
     if (const char* path = std::getenv("TARNWICKET_UNIT_TRACE")) {
         g_trace = std::fopen(path, "w");
     }
+    if (g_trace != nullptr) {
+        std::fprintf(g_trace, "# clock %llu\n", static_cast<unsigned long long>(g_startUs));
+    }
 }
 
-void Trace(PortOp op, std::uint32_t status, const std::uint8_t* frame = nullptr,
-           std::uint32_t length = 0) {
+std::string Hex(const std::uint8_t* bytes, std::uint32_t length) {
+    std::string hex;
+    char digits[3] = {};
+    for (std::uint32_t i = 0; i < length; ++i) {
+        std::snprintf(digits, sizeof(digits), "%02X", bytes[i]);
+        hex += digits;
+    }
+    return hex;
+}
+
+void Trace(PortOp op, std::uint32_t status, const std::string& detail = {}) {
     if (g_trace == nullptr) {
         return;
     }
     std::fprintf(g_trace, "%llu %s %u",
                  static_cast<unsigned long long>((SimulatedUnitNowUs() - g_startUs) / 1000),
                  OpName(op), status);
-    if (frame != nullptr) {
-        std::fputc(' ', g_trace);
-        for (std::uint32_t i = 0; i < length; ++i) {
-            std::fprintf(g_trace, "%02X", frame[i]);
-        }
+    if (!detail.empty()) {
+        std::fprintf(g_trace, " %s", detail.c_str());
     }
     std::fputc('\n', g_trace);
     std::fflush(g_trace);
@@ -93,14 +107,14 @@ std::uint32_t BRIDGE_WINAPI UsbBridgeProductString(std::uint32_t index, char* bu
                                                    std::uint32_t kind) {
     EnsureUnit();
     const std::uint32_t status = SimProductString(index, buffer, kind);
-    Trace(PortOp::ProductString, status);
+    Trace(PortOp::ProductString, status, std::to_string(index) + ":" + std::to_string(kind));
     return status;
 }
 
 std::uint32_t BRIDGE_WINAPI UsbBridgeOpen(std::uint32_t index, std::intptr_t* handle) {
     EnsureUnit();
     const std::uint32_t status = SimOpen(index, handle);
-    Trace(PortOp::Open, status);
+    Trace(PortOp::Open, status, std::to_string(index));
     return status;
 }
 
@@ -117,7 +131,7 @@ std::uint32_t BRIDGE_WINAPI UsbBridgeRead(std::intptr_t handle, std::uint8_t* bu
                                           void* /*reserved*/) {
     EnsureUnit();
     const std::uint32_t status = SimRead(handle, buffer, length, count);
-    Trace(PortOp::Read, status, buffer, status == 0 ? *count : 0);
+    Trace(PortOp::Read, status, status == 0 ? Hex(buffer, *count) : std::string());
     return status;
 }
 
@@ -126,7 +140,7 @@ std::uint32_t BRIDGE_WINAPI UsbBridgeWrite(std::intptr_t handle, const std::uint
                                            void* /*reserved*/) {
     EnsureUnit();
     const std::uint32_t status = SimWrite(handle, buffer, length, count);
-    Trace(PortOp::Write, status, buffer, length);
+    Trace(PortOp::Write, status, Hex(buffer, length));
     return status;
 }
 
