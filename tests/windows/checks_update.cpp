@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr WPARAM kUpdateCommand = 110;
-constexpr WPARAM kExitCommand = 105;
 constexpr DWORD kUpdateWaitMs = 120000;  // 35 s of pauses; slower on a loaded machine
 constexpr DWORD kOperatorPauseMs = 2000;
 constexpr DWORD kPollMs = 100;
@@ -22,18 +20,8 @@ constexpr const wchar_t* kQuestion =
     L"A firmware update is in progress. Closing now can leave the QUOLEX unit unusable.\n\n"
     L"Close anyway?";
 
-const std::vector<ExpectedLine> kPreparing = {{10, L"preparing..."}};
 const std::vector<ExpectedLine> kFinalLines = {{10, L"FLASH update ok"},
                                                {30, L"You must power cycle your unit"}};
-
-bool StartUpdate(const Program& program, std::string& why) {
-    PostMessageW(program.window, WM_COMMAND, kUpdateCommand, 0);
-    if (!WaitForLines(program, kPreparing, kLineWaitMs, why)) {
-        why = "after \"U&pdate Firmware\": " + why;
-        return false;
-    }
-    return true;
-}
 
 // The question asked when the operator closes during an update: owned by the main
 // window, warning icon, Yes and No with No as the default.
@@ -195,7 +183,8 @@ bool CheckCloseDuringUpdate(const Target& target, std::string& why) {
     Program program;
     ProgramGuard guard{program, why};
     if (!StartProgram(DemoProgram(target), program, why) ||
-        !WaitForLines(program, StartupLines(), kLineWaitMs, why) || !StartUpdate(program, why) ||
+        !WaitForLines(program, StartupLines(), kLineWaitMs, why) ||
+        !ChooseUpdateFirmware(program, why) ||
         !AskToClose(program, ClickCloseBox, PressEnter, why)) {
         return false;
     }
@@ -249,7 +238,7 @@ bool CheckUpdateItemAndRestart(const Target& target, std::string& why) {
     if (!StartProgram(DemoProgram(target), program, why) ||
         !WaitForLines(program, StartupLines(), kLineWaitMs, why) ||
         !ExpectUpdateItem(program, ItemLook::Enabled, "before any update", why) ||
-        !StartUpdate(program, why) ||
+        !ChooseUpdateFirmware(program, why) ||
         !ExpectUpdateItem(program, ItemLook::Greyed, "during the update", why)) {
         return false;
     }
@@ -258,7 +247,7 @@ bool CheckUpdateItemAndRestart(const Target& target, std::string& why) {
         return false;
     }
     if (!ExpectUpdateItem(program, ItemLook::Enabled, "after the update", why) ||
-        !StartUpdate(program, why) || !AskToClose(program, ClickCloseBox, ClickYes, why)) {
+        !ChooseUpdateFirmware(program, why) || !AskToClose(program, ClickCloseBox, ClickYes, why)) {
         why = "a second update: " + why;
         return false;
     }

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr WPARAM kUpdateCommand = 110;
-constexpr WPARAM kExitCommand = 105;
 constexpr int kLine1Y = 10;
 constexpr DWORD kRunLimitMs = 180000;        // stops a hung run; an update takes 25 to 35 s
 constexpr DWORD kSettledAfterMs = 3000;      // no port call and no box for this long
@@ -17,17 +15,6 @@ constexpr std::size_t kWritingFrames = 100;  // the flash write is under way
 constexpr DWORD kAnswerWaitMs = 5000;
 constexpr DWORD kAskWaitMs = 3000;
 constexpr DWORD kPollMs = 20;
-
-const std::vector<ExpectedLine> kPreparing = {{kLine1Y, L"preparing..."}};
-
-bool ChooseUpdate(const Program& program, std::string& why) {
-    PostMessageW(program.window, WM_COMMAND, kUpdateCommand, 0);
-    if (!WaitForLines(program, kPreparing, kLineWaitMs, why)) {
-        why = "after \"U&pdate Firmware\": " + why;
-        return false;
-    }
-    return true;
-}
 
 EndSessionAnswer AskEndSession(const Program& program, const char* when) {
     EndSessionAnswer answer{when};
@@ -127,7 +114,7 @@ bool FollowRun(const Program& program, const ScenarioSteps& steps, TraceReader& 
             if (chosen >= static_cast<std::size_t>(steps.updates)) {
                 return true;
             }
-            if (!ChooseUpdate(program, why)) {
+            if (!ChooseUpdateFirmware(program, why)) {
                 return false;
             }
             ++chosen;
@@ -196,7 +183,7 @@ bool RunScenario(const Target& target, const std::string& name, const ScenarioSt
     if (!StartProgram(folder + L"\\tarnwicket.exe", program, why,
                       {L"TARNWICKET_UNIT_SCRIPT=" + script, L"TARNWICKET_UNIT_TRACE=" + reader.path,
                        L"TARNWICKET_UNIT_FLASH=" + folder + L"\\flash.bin"}) ||
-        !ChooseUpdate(program, why)) {
+        !ChooseUpdateFirmware(program, why)) {
         return false;
     }
     if (steps.askEndSession) {

@@ -48,6 +48,16 @@ bool WaitForLines(const Program& program, const std::vector<ExpectedLine>& expec
     });
 }
 
+bool ChooseUpdateFirmware(const Program& program, std::string& why) {
+    static const std::vector<ExpectedLine> preparing = {{10, L"preparing..."}};
+    PostMessageW(program.window, WM_COMMAND, kUpdateCommand, 0);
+    if (!WaitForLines(program, preparing, kLineWaitMs, why)) {
+        why = "after \"U&pdate Firmware\": " + why;
+        return false;
+    }
+    return true;
+}
+
 std::vector<HWND> ProgramBoxes(const Program& program) {
     return ProgramWindows(program, L"#32770");
 }

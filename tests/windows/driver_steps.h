@@ -18,12 +18,19 @@ struct ExpectedLine {
 constexpr DWORD kLineWaitMs = 5000;
 constexpr DWORD kBoxWaitMs = 5000;
 
+// The menu commands, as the window's WM_COMMAND takes them.
+constexpr WPARAM kUpdateCommand = 110;
+constexpr WPARAM kExitCommand = 105;
+
 const std::vector<ExpectedLine>& StartupLines();
 
 // Waits until every listed line shows its text. On time-out, `why` names the first
 // line that differs.
 bool WaitForLines(const Program& program, const std::vector<ExpectedLine>& expected,
                   DWORD timeoutMs, std::string& why);
+
+// Chooses "U&pdate Firmware" and waits for line 1 to read "preparing...".
+bool ChooseUpdateFirmware(const Program& program, std::string& why);
 
 // Visible dialog boxes (class #32770) of the program's process.
 std::vector<HWND> ProgramBoxes(const Program& program);
