@@ -63,21 +63,17 @@ UnitScript ScriptFor(Kind kind, std::uint32_t index) {
         case Kind::FailingCall:
             s.portFaults.push_back({.op = PortOp::Any, .call = index});
             break;
-        case Kind::NoReply:
-            s.frameFaults.push_back({index, ReplyFault::NoReply, 0});
-            break;
-        case Kind::ShortReply:
-            s.frameFaults.push_back({index, ReplyFault::ShortReply, 0});
-            break;
-        case Kind::LongReply:
-            s.frameFaults.push_back({index, ReplyFault::LongReply, 0});
-            break;
-        case Kind::Refusal:
-            s.frameFaults.push_back({index, ReplyFault::Refuse, 0});
-            break;
         case Kind::FailingQueueChecks:
             s.portFaults.push_back({.op = PortOp::QueueStatus, .call = index, .times = 3});
             break;
+        default: {
+            const ReplyFault reply = kind == Kind::NoReply      ? ReplyFault::NoReply
+                                     : kind == Kind::ShortReply ? ReplyFault::ShortReply
+                                     : kind == Kind::LongReply  ? ReplyFault::LongReply
+                                                                : ReplyFault::Refuse;
+            s.frameFaults.push_back({index, reply, 0});
+            break;
+        }
     }
     return s;
 }

@@ -1,41 +1,38 @@
 #include "tests/windows/standin/unit_script.h"
 
+#include <cstddef>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 namespace {
 
-bool ParseOp(const std::string& name, PortOp* op) {
-    static const std::pair<const char*, PortOp> kOps[] = {
-        {"count", PortOp::DeviceCount}, {"string", PortOp::ProductString},
-        {"open", PortOp::Open},         {"close", PortOp::Close},
-        {"read", PortOp::Read},         {"write", PortOp::Write},
-        {"flush", PortOp::Flush},       {"queue", PortOp::QueueStatus},
-        {"any", PortOp::Any},
-    };
-    for (const auto& [text, value] : kOps) {
+// Finds `name` in a table of names and values.
+template <typename Value, std::size_t N>
+bool LookUp(const std::string& name, const std::pair<const char*, Value> (&table)[N],
+            Value* value) {
+    for (const auto& [text, v] : table) {
         if (name == text) {
-            *op = value;
+            *value = v;
             return true;
         }
     }
     return false;
 }
 
-bool ParseReply(const std::string& name, ReplyFault* kind) {
-    static const std::pair<const char*, ReplyFault> kKinds[] = {
-        {"ok", ReplyFault::None},        {"refuse", ReplyFault::Refuse},
-        {"none", ReplyFault::NoReply},   {"short", ReplyFault::ShortReply},
-        {"long", ReplyFault::LongReply},
-    };
-    for (const auto& [text, value] : kKinds) {
-        if (name == text) {
-            *kind = value;
-            return true;
-        }
-    }
-    return false;
-}
+const std::pair<const char*, PortOp> kOps[] = {
+    {"count", PortOp::DeviceCount}, {"string", PortOp::ProductString},
+    {"open", PortOp::Open},         {"close", PortOp::Close},
+    {"read", PortOp::Read},         {"write", PortOp::Write},
+    {"flush", PortOp::Flush},       {"queue", PortOp::QueueStatus},
+    {"any", PortOp::Any},
+};
+
+const std::pair<const char*, ReplyFault> kReplies[] = {
+    {"ok", ReplyFault::None},        {"refuse", ReplyFault::Refuse},
+    {"none", ReplyFault::NoReply},   {"short", ReplyFault::ShortReply},
+    {"long", ReplyFault::LongReply},
+};
 
 // "2031x300": the serial 2031 padded with 'x' to 300 bytes; "-": unreadable.
 SimulatedBridgeDevice ParseDevice(const std::string& text) {
@@ -78,7 +75,8 @@ bool ParseDirective(std::istringstream& words, UnitScript* s) {
         std::string op, by;
         PortFault f;
         std::uint32_t n = 0;
-        if (!(words >> op >> by >> n) || !ParseOp(op, &f.op) || (by != "call" && by != "frame")) {
+        if (!(words >> op >> by >> n) || !LookUp(op, kOps, &f.op) ||
+            (by != "call" && by != "frame")) {
             return false;
         }
         (by == "call" ? f.call : f.frame) = n;
@@ -92,7 +90,7 @@ bool ParseDirective(std::istringstream& words, UnitScript* s) {
     if (verb == "reply") {
         FrameFault f;
         std::string kind;
-        if (!(words >> f.frame >> kind) || !ParseReply(kind, &f.kind)) {
+        if (!(words >> f.frame >> kind) || !LookUp(kind, kReplies, &f.kind)) {
             return false;
         }
         std::string delay;
