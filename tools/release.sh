@@ -12,6 +12,12 @@ readonly OUT=build/release
 readonly FLASH_IMAGE=assets/flash_image.bin
 readonly MAX_OPERATOR_LINES=60
 
+# Whatever stops this run, build/release/ holds no package afterwards: none from an
+# earlier run that could pass for this one, and no half-made zip.
+rm -rf "$STAGE" "$OUT"
+trap 'rm -rf "$OUT"' EXIT
+trap 'exit 1' INT TERM HUP
+
 commit=$(git rev-parse --short=7 HEAD)
 version=$(sed -n 's/^project(tarnwicket VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 name="tarnwicket-$version-$commit"
@@ -32,7 +38,6 @@ fi
 
 tools/build_windows_copy.sh "$SOURCE_COPY" "$commit"
 
-rm -rf "$STAGE" "$OUT"
 mkdir -p "$STAGE/x64" "$STAGE/x86" "$STAGE/demo/x64" "$STAGE/demo/x86" "$OUT"
 for width in x64 x86; do
   cp "$SOURCE_COPY/build/windows-$width/tarnwicket.exe" "$STAGE/$width/"
@@ -66,6 +71,7 @@ find "$STAGE" -type d -exec chmod 755 {} + -o -type f -exec chmod 644 {} +
 find "$STAGE" -exec touch -h -d "@$epoch" {} +
 # shellcheck disable=SC2046
 (cd "$STAGE" && TZ=UTC zip -X -D -9 -q "../../$OUT/$name.zip" $(list_files))
+trap - EXIT
 
 echo
 echo "Package: $OUT/$name.zip"
