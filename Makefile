@@ -12,7 +12,8 @@ WINDOWS_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i
                     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 wine32:i386 \
                     xvfb xauth x11-utils xdotool imagemagick
 RELEASE_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
-                    binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 git zip python3
+                    binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 git zip python3 \
+                    osslsigncode openssl ca-certificates
 
 all: build
 

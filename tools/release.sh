@@ -3,7 +3,13 @@
 # x64/ and x86/tarnwicket.exe, demo/x64/ and demo/x86/tarnwicket-sim.exe, OPERATOR.txt
 # and SHA256SUMS. The programs are built from a fresh copy of the working tree; the
 # zip is the same bytes for the same content (fixed times, order and permissions).
+# With TARNWICKET_SIGNING_PFX and TARNWICKET_SIGNING_PASSWORD_FILE set, every executable
+# is signed (tools/sign_executables.sh); the certificate is checked before the build.
 set -euo pipefail
+# The certificate's files may be named relative to the folder release.sh starts in.
+for var in TARNWICKET_SIGNING_PFX TARNWICKET_SIGNING_PASSWORD_FILE; do
+  if [ -n "${!var:-}" ]; then export "$var=$(realpath -m -- "${!var}")"; fi
+done
 cd "$(dirname "$0")/.."
 
 readonly SOURCE_COPY=build/release-src
@@ -36,6 +42,13 @@ if [ "$(wc -l < packaging/OPERATOR.txt)" -gt "$MAX_OPERATOR_LINES" ]; then
   exit 1
 fi
 
+if [ -n "${TARNWICKET_SIGNING_PFX:-}" ]; then
+  tools/sign_executables.sh check
+  echo "release.sh: signing every executable with the certificate in $TARNWICKET_SIGNING_PFX"
+else
+  echo "release.sh: TARNWICKET_SIGNING_PFX is not set: the package is made unsigned"
+fi
+
 tools/build_windows_copy.sh "$SOURCE_COPY" "$commit"
 
 mkdir -p "$STAGE/x64" "$STAGE/x86" "$STAGE/demo/x64" "$STAGE/demo/x86" "$OUT"
@@ -44,6 +57,11 @@ for width in x64 x86; do
   cp "$SOURCE_COPY/build/windows-$width/tarnwicket-sim.exe" "$STAGE/demo/$width/"
 done
 sed 's/$/\r/' packaging/OPERATOR.txt > "$STAGE/OPERATOR.txt"
+
+# Signed before the checksums, so that SHA256SUMS covers the files as shipped.
+if [ -n "${TARNWICKET_SIGNING_PFX:-}" ]; then
+  tools/sign_executables.sh sign "$STAGE"/x64/*.exe "$STAGE"/x86/*.exe "$STAGE"/demo/*/*.exe
+fi
 
 # Every executable carries the flash image verbatim; its hash says which image it is.
 for exe in "$STAGE"/x64/*.exe "$STAGE"/x86/*.exe "$STAGE"/demo/*/*.exe; do
