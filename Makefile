@@ -4,7 +4,7 @@
 # make release makes the operator's package in build/release/ and prints its checksums
 .PHONY: all build host-deps windows-deps host host-sanitize windows test test-host \
         test-windows test-fuzz fuzz fuzz-build run bench clean release-deps release \
-        test-reproducible
+        test-reproducible test-signing
 
 HOST_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev python3 \
                  clang libclang-rt-14-dev
@@ -69,7 +69,12 @@ fuzz:
 test-reproducible: release-deps
 	tools/check_reproducible.sh
 
-test: test-host test-fuzz test-reproducible test-windows
+# Signs the built programs with a throwaway certificate the way make release does, and
+# makes a signed release; leaves a signed tarnwicket.exe in build/signing-test/signed/.
+test-signing: windows release-deps
+	tests/release/signing_test.sh
+
+test: test-host test-fuzz test-reproducible test-signing test-windows
 
 # The programs are built from a fresh copy of the working tree in build/release-src.
 release: release-deps
