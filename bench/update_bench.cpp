@@ -12,7 +12,7 @@
 
 #include "device/device_connection.h"
 #include "device/transaction.h"
-#include "tests/host/fakes.h"
+#include "tests/host/host_seams.h"
 #include "update/command_frames.h"
 #include "update/update_worker.h"
 

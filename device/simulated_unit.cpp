@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <utility>
 
 namespace {
 
@@ -26,7 +25,7 @@ BridgeStatus Enter(PortOp op) {
     if (op == PortOp::Write) {
         ++u.writeAttempts;
     }
-    BridgeStatus status = std::exchange(u.failNextCall, kBridgeOk);
+    BridgeStatus status = kBridgeOk;
     for (PortFault& f : u.script.portFaults) {
         if (status != kBridgeOk) {
             break;
@@ -67,16 +66,14 @@ bool IsOpen(BridgeHandle handle) {
 void QueueReply(const std::uint8_t* bytes, std::size_t length, std::uint64_t atUs) {
     SimulatedUnit& u = g_unit;
     for (std::size_t i = 0; i < length && u.pendingCount < u.pending.size(); ++i) {
-        u.pending[u.pendingCount] = bytes[i];
-        u.pendingAtUs[u.pendingCount] = atUs;
-        ++u.pendingCount;
+        u.pending[u.pendingCount++] = {bytes[i], atUs};
     }
 }
 
 std::size_t ArrivedBytes() {
     const std::uint64_t now = SimulatedUnitNowUs();
     std::size_t n = 0;
-    while (n < g_unit.pendingCount && g_unit.pendingAtUs[n] <= now) {
+    while (n < g_unit.pendingCount && g_unit.pending[n].atUs <= now) {
         ++n;
     }
     return n;
@@ -91,7 +88,6 @@ std::uint8_t Execute(const std::uint8_t* f, std::uint32_t length, std::size_t* r
         *replyLength = 1;
         u.inProgrammingMode = false;
         u.selectedBlock = -1;
-        ++u.resets;
         return kAccepted;
     }
     if (length < 5 || f[0] != 0x10 || f[1] != length) {
@@ -145,16 +141,11 @@ const SimulatedUnit& Unit() {
     return g_unit;
 }
 
-void SimFailNextCall(BridgeStatus status) {
-    g_unit.failNextCall = status;
-}
-
+// The count is delivered even when the call fails, as a careless library might: the
+// caller must not trust it then.
 BridgeStatus SimDeviceCount(std::uint32_t* count) {
-    const BridgeStatus status = Enter(PortOp::DeviceCount);
-    if (status == kBridgeOk) {
-        *count = static_cast<std::uint32_t>(g_unit.script.devices.size());
-    }
-    return status;
+    *count = static_cast<std::uint32_t>(g_unit.script.devices.size());
+    return Enter(PortOp::DeviceCount);
 }
 
 BridgeStatus SimProductString(std::uint32_t index, char* buffer, std::uint32_t kind) {
@@ -193,7 +184,6 @@ BridgeStatus SimOpen(std::uint32_t index, BridgeHandle* handle) {
         return kFailed;
     }
     g_unit.openHandle = kFirstHandle + static_cast<BridgeHandle>(index);
-    ++g_unit.opens;
     *handle = g_unit.openHandle;
     return kBridgeOk;
 }
@@ -208,7 +198,6 @@ BridgeStatus SimClose(BridgeHandle handle) {
     }
     g_unit.openHandle = kNoDevice;
     g_unit.pendingCount = 0;
-    ++g_unit.closes;
     return kBridgeOk;
 }
 
@@ -223,12 +212,11 @@ BridgeStatus SimRead(BridgeHandle handle, std::uint8_t* buffer, std::uint32_t le
     }
     SimulatedUnit& u = g_unit;
     const std::size_t n = std::min<std::size_t>(ArrivedBytes(), length);
-    std::copy_n(u.pending.begin(), n, buffer);
+    for (std::size_t i = 0; i < n; ++i) {
+        buffer[i] = u.pending[i].value;
+    }
     std::copy(u.pending.begin() + static_cast<std::ptrdiff_t>(n),
               u.pending.begin() + static_cast<std::ptrdiff_t>(u.pendingCount), u.pending.begin());
-    std::copy(u.pendingAtUs.begin() + static_cast<std::ptrdiff_t>(n),
-              u.pendingAtUs.begin() + static_cast<std::ptrdiff_t>(u.pendingCount),
-              u.pendingAtUs.begin());
     u.pendingCount -= n;
     *count = static_cast<std::uint32_t>(n);
     return kBridgeOk;
@@ -287,11 +275,10 @@ BridgeStatus SimFlush(BridgeHandle handle, std::uint32_t flag1, std::uint32_t fl
     if (status != kBridgeOk) {
         return status;
     }
-    if (!IsOpen(handle)) {
+    // The bridge clears both directions only when both flags are 1.
+    if (!IsOpen(handle) || flag1 != 1 || flag2 != 1) {
         return kFailed;
     }
-    g_unit.flushFlags[0] = flag1;
-    g_unit.flushFlags[1] = flag2;
     g_unit.pendingCount = 0;
     return kBridgeOk;
 }

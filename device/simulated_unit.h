@@ -85,24 +85,19 @@ struct SimulatedUnit {
     int selectedBlock = -1;
     std::size_t writeAddress = 0;  // where the next chunk lands
     std::uint32_t chunksAccepted = 0;
-    BridgeStatus failNextCall = kBridgeOk;  // set by SimFailNextCall
     BridgeHandle openHandle = kNoDevice;
-    std::uint32_t opens = 0;
-    std::uint32_t closes = 0;
-    std::uint32_t flushFlags[2] = {};
-    std::uint32_t resets = 0;
     // Reply bytes on their way to the host, each with the time it arrives.
-    std::array<std::uint8_t, 32> pending{};
-    std::array<std::uint64_t, 32> pendingAtUs{};
+    struct PendingByte {
+        std::uint8_t value;
+        std::uint64_t atUs;
+    };
+    std::array<PendingByte, 32> pending{};
     std::size_t pendingCount = 0;
 };
 
 // Puts a fresh unit behind the port with `script`.
 void ResetSimulatedUnit(const UnitScript& script = {});
 const SimulatedUnit& Unit();
-
-// Makes the next port call fail with `status`, whatever the script says.
-void SimFailNextCall(BridgeStatus status);
 
 // The time as the unit sees it, in microseconds, and a call made after every
 // receive-queue check. The build supplies both: real time in the demo and the

@@ -1,94 +1,85 @@
 #!/usr/bin/env bash
-# The Windows tests: the x86_64 programs through the whole set of checks, the i686
-# programs through the smoke set, each driven by the test driver of its own width in
-# one private Wine prefix (32-bit programs run there through WoW64), on a virtual
-# display when no DISPLAY is set. Ends with one "N passed, N failed" line.
-#
-# The scenarios run tarnwicket.exe with the stand-in vendor library, each in a folder
-# of its own under the driver's log folder (build/wine/logs/LABEL/NAME), where the
-# unit's trace and flash stay for a look. The driver compares the flash and the
-# frames with the image named by TARNWICKET_FLASH_IMAGE.
-#
-#   tools/test_windows.sh [NAME-PART]   NAME-PART: only the checks whose names contain it
+# The Windows tests: the real programs under Wine, in a private prefix on a private
+# virtual display, each worked by the test driver in a folder of its own under
+# build/wine/runs/, several at once. tarnwicket.exe runs beside the stand-in vendor
+# library, whose unit.txt and flash.bin say what the unit went through. The x64 one is
+# the program the signing test signed. Ends with one "N passed, N failed" line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+unset DISPLAY
 source tools/wine_session.sh
 
-readonly SUITE_TIMEOUT_S=900  # stops a hung run; the suite takes about 7 minutes
-readonly LOG_DIR=build/wine/logs
-
-started=$SECONDS
-for build in build/windows-x64 build/windows-x86; do
-    for file in tarnwicket.exe tarnwicket-sim.exe standin/usbbridge.dll tests/windows/test_driver.exe; do
-        if [ ! -f "$build/$file" ]; then
-            echo "Missing $build/$file: build the Windows presets first (make windows)." >&2
-            exit 1
-        fi
-    done
+readonly X64=build/windows-x64 X86=build/windows-x86 RUNS=build/wine/runs
+readonly SIGNED=build/signing-test/signed/tarnwicket.exe
+for file in $SIGNED $X64/{tarnwicket-sim.exe,standin/usbbridge.dll,tests/test_driver.exe} \
+    $X86/{tarnwicket.exe,standin/usbbridge.dll}; do
+    [ -f "$file" ] || { echo "Missing $file: run make windows test-signing first." >&2; exit 1; }
 done
-
+started=$SECONDS
 wine_session_start test fresh
-rm -rf "$LOG_DIR"
-mkdir -p "$LOG_DIR"
-echo "Wine prefix ready after $((SECONDS - started)) s"
-TARNWICKET_FLASH_IMAGE="$(windows_path assets)\flash_image.bin"
-export TARNWICKET_FLASH_IMAGE
+rm -rf "$RUNS" && mkdir -p "$RUNS"
+driver="$(windows_path $X64/tests)\\test_driver.exe"
+passed=0 failed=0 runs=()
 
-total_passed=0
-total_failed=0
-summary=()
-
-# run_driver LABEL BUILD SET: the driver of BUILD checks the programs of BUILD.
-run_driver() {
-    local label="$1" build="$2" set="$3" log="$LOG_DIR/$1.log" status=0
-    shift 3
-    echo "== $label: $set checks of $build"
-    local driver folder
-    driver="$(windows_path "$build/tests/windows")\test_driver.exe"
-    folder="$(windows_path "$build")"
-    # In a folder of its own, where a failing check leaves its screenshot.
-    mkdir -p "$LOG_DIR/$label"
-    (cd "$LOG_DIR/$label" && timeout "$SUITE_TIMEOUT_S" wine "$driver" "$folder" "$set" "$@") 2>&1 |
-        tr -d '\r' | tee "$log" || status=$?
-    local closing passed failed
-    closing="$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$log" | tail -n 1 || true)"
-    if [ -z "$closing" ]; then
-        summary+=("$label: the driver stopped without a result (status $status; log $log)")
-        total_failed=$((total_failed + 1))
-        return
-    fi
-    passed="${closing%% passed*}"
-    failed="${closing#*, }"
-    failed="${failed%% failed}"
-    total_passed=$((total_passed + passed))
-    total_failed=$((total_failed + failed))
-    summary+=("$label: $closing")
-    grep -E '^FAIL ' "$log" | sed "s/^/    /" >>"$LOG_DIR/failures.txt" || true
+# run NAME FILE... -- STEP...: the driver works the program in build/wine/runs/NAME,
+# where the files are copied first. Variables set before the call reach the unit.
+run() {
+    local dir="$RUNS/$1" name=$1
+    mkdir -p "$dir" && shift
+    while [ "$1" != -- ]; do cp "$1" "$dir/" && shift; done
+    shift
+    (cd "$dir" && timeout 180 wine "$driver" "$name" "$@" >driver.txt 2>&1 || true) &
+    runs+=($!)
 }
 
-: >"$LOG_DIR/failures.txt"
-# An optional argument runs only the checks whose names contain it.
-run_driver x86_64 build/windows-x64 all ${1:+"$1"}
-run_driver i686-smoke build/windows-x86 smoke ${1:+"$1"}
+# judge NAME EXPECTED-UNIT FLASH: the driver's word, what the unit went through, and
+# whether its flash is the image.
+judge() {
+    local dir="$RUNS/$1" verdict
+    verdict=$(tr -d '\r' <"$dir/driver.txt" | grep -E '^(ok|FAIL)' || echo "FAIL $1: the driver said nothing")
+    [ -z "$2" ] || [ "$(cat "$dir/unit.txt" 2>/dev/null)" = "$2" ] ||
+        verdict="FAIL $1: the unit went through: $(cat "$dir/unit.txt" 2>/dev/null || echo nothing)"
+    [ "$3" != image ] || cmp -s "$dir/flash.bin" assets/flash_image.bin ||
+        verdict="FAIL $1: the unit's flash is not the image"
+    echo "$verdict"
+    [[ "$verdict" == ok* ]] && passed=$((passed + 1)) || failed=$((failed + 1))
+}
 
-for picture in "$LOG_DIR"/*/failed-*.bmp; do
-    [ -e "$picture" ] || continue
-    convert "$picture" "${picture%.bmp}.png" && rm -f "$picture"
-    echo "Screen at a failure: ${picture%.bmp}.png"
-done
+readonly FINAL=(line 10 "FLASH update ok" line 30 "You must power cycle your unit" shutdown yes)
+readonly WHOLE="searched 1, opened 1, closed 1, 8187 frames, last 11 01 DC"
 
-echo
-echo "Windows tests, $((SECONDS - started)) s:"
-printf '  %s\n' "${summary[@]}"
-if [ -s "$LOG_DIR/failures.txt" ]; then
-    echo "Failures:"
-    cat "$LOG_DIR/failures.txt"
-fi
-if [ "$total_failed" -ne 0 ]; then
-    echo "The Wine prefix stays for a look: $WINEPREFIX"
-    echo "$total_passed passed, $total_failed failed"
-    exit 1
-fi
-wine_session_end
-rm -rf "$WINEPREFIX"  # 1.3 GB of Wine's DLLs; the next run makes its own
-echo "$total_passed passed, $total_failed failed"
+# First the runs that need the keyboard, or start a window, while no box comes.
+run x86-update $X86/tarnwicket.exe $X86/standin/usbbridge.dll -- start .\\tarnwicket.exe 340 0 \
+    command 110 line 10 "Updating Firmware" "${FINAL[@]}" command 105 exit 0
+run demo-update $X64/tarnwicket-sim.exe -- start .\\tarnwicket-sim.exe 680 0 \
+    command 110 "${FINAL[@]}" close exit 0
+run x64-update $SIGNED $X64/standin/usbbridge.dll -- start .\\tarnwicket.exe 0 0 \
+    line 10 "QUOLEX FPGA1 Update" line 30 "Version: 24" line 80 "Connect USB cable to QUOLEX" \
+    line 100 "Close other software (e.g. GUI)" greyed no about shutdown yes command 110 \
+    line 10 "preparing..." shutdown yes line 10 "Updating Firmware" \
+    line 30 "Do NOT turn power OFF" greyed yes mark ../keyboard-free shutdown no command 110 \
+    ask no "${FINAL[@]}" command 105 exit 0
+for _ in $(seq 600); do [ -e $RUNS/keyboard-free ] || ! kill -0 "${runs[-1]}" && break; sleep 0.1; done
+
+# Then the runs whose boxes come, their first boxes some seconds apart.
+UNIT_REFUSE=40 run x64-abort $X64/tarnwicket.exe $X64/standin/usbbridge.dll -- \
+    start .\\tarnwicket.exe 0 540 command 110 line 10 "Flash write:  0.0 %" \
+    box "Critical Error!!! " "ERROR exit ISP mode !" line 10 "Chip Write error" \
+    box "Critical Error!!! " " " exit 1
+UNIT_SERIALS=-,20310 run x64-no-unit $X64/tarnwicket.exe $X64/standin/usbbridge.dll -- \
+    start .\\tarnwicket.exe 680 540 command 110 box " " "Error retrieving serial string!" \
+    box " " "Usb device not connected!" line 10 "preparing..." shutdown yes command 110 \
+    box " " "Error retrieving serial string!" box " " "Usb device not connected!" close exit 0
+run x64-no-library $X64/tarnwicket.exe -- launch .\\tarnwicket.exe exit other
+wait "${runs[@]}"
+
+judge x64-update "$WHOLE" image
+judge x86-update "$WHOLE" image
+judge demo-update "" ""
+judge x64-abort "searched 1, opened 1, closed 1, 41 frames, last 10 05 50 02 00" ""
+judge x64-no-unit "" ""
+judge x64-no-library "" ""
+[ ! -e $RUNS/x64-no-unit/unit.txt ] || { echo "FAIL x64-no-unit: a unit was opened"; failed=$((failed + 1)); }
+echo "Windows tests, $((SECONDS - started)) s; the runs' folders are in $RUNS."
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,90 +1,295 @@
-// The Windows test driver: runs in the same Wine prefix as the program and checks it
-// as an operator would meet it. Its exit code is the number of failed checks.
-//
-//   test_driver FOLDER all|smoke [NAME-PART]   runs the checks (all, or the smoke set);
-//                                               a failing one leaves failed-NAME.bmp here
-//   test_driver step ...                        one step of the demo (see demo_steps.h)
+// Drives one program under Wine as an operator would, step by step, and stops at the
+// first step that does not come about, saying in one line what happened instead:
+//   test_driver NAME STEP...
+//   start EXE X Y      starts EXE from the current folder, its window at X, Y
+//   launch EXE         starts EXE, which is to show no window
+//   line Y TEXT        the status line at Y comes to show TEXT and nothing else
+//   box CAPTION TEXT   a box with the warning icon comes; it is answered OK
+//   ask ANSWER         closing the window asks first; the answer is "yes" or "no"
+//   command ID         the window gets menu command ID, as if chosen
+//   close              closes the window
+//   shutdown ANSWER    asked before a shutdown, the window comes to answer "yes" or "no"
+//   about              Alt+? and Alt+/ each open the About box
+//   greyed ANSWER      whether Update Firmware is greyed in the menu: "yes" or "no"
+//   exit CODE          the program ends with CODE, or "other" than 0
+//   mark FILE          writes FILE: the keyboard is free for others from now on
+// Several drivers may run at once: a named lock keeps them from sharing the keyboard,
+// or the screen while they read a box.
 #include <windows.h>
 
-#include <cctype>
+#include <algorithm>
 #include <cstdio>
+#include <numeric>
 #include <string>
-
-#include "demo_steps.h"
-#include "driver_checks.h"
-#include "driver_screen.h"
-#include "driver_text.h"
-
-std::wstring VendorProgram(const Target& target) {
-    return target.folder + L"\\tarnwicket.exe";
-}
-
-std::wstring DemoProgram(const Target& target) {
-    return target.folder + L"\\tarnwicket-sim.exe";
-}
+#include <vector>
 
 namespace {
 
-// A failing check leaves "failed-NAME.bmp" in the current folder.
-std::wstring ScreenFileName(const std::string& checkName) {
-    std::wstring file = L"failed-";
-    for (char c : checkName) {
-        file += std::isalnum(static_cast<unsigned char>(c)) != 0 ? static_cast<wchar_t>(c) : L'_';
+constexpr DWORD kStepMs = 60000;  // the longest any step waits: a whole flash write fits
+PROCESS_INFORMATION g_program = {};
+HWND g_window = nullptr;
+HANDLE g_lock = nullptr;
+
+template <typename Ready>
+bool WaitFor(Ready ready, DWORD ms = kStepMs) {
+    for (const DWORD start = GetTickCount(); !ready(); Sleep(50)) {
+        if (GetTickCount() - start > ms)
+            return false;
     }
-    return file + L".bmp";
+    return true;
 }
 
-std::vector<Check> AllChecks() {
-    std::vector<Check> checks;
-    for (auto table :
-         {ResourceChecks, WindowChecks, AboutBoxChecks, UpdateChecks, ScenarioChecks}) {
-        for (Check& check : table()) {
-            checks.push_back(std::move(check));
-        }
-    }
-    return checks;
+std::wstring Text(HWND window) {
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
 }
 
-int RunChecks(const Target& target, bool smokeOnly, const std::string& namePart) {
-    int passed = 0;
-    int failed = 0;
-    for (const Check& check : AllChecks()) {
-        if ((smokeOnly && !check.smoke) || check.name.find(namePart) == std::string::npos) {
-            continue;
+// A visible top-level window of the program of class `name` ("#32770": a box or a
+// dialog, "#32768": a pop-up menu), owned by `owner` if one is named.
+HWND ProgramWindow(const wchar_t* name, HWND owner = nullptr) {
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, name, nullptr)) != nullptr;) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(w, &process);
+        if (process == g_program.dwProcessId && IsWindowVisible(w) &&
+            (!owner || GetWindow(w, GW_OWNER) == owner)) {
+            return w;
         }
-        SetFailureScreenFile(ScreenFileName(check.name));
-        std::printf("run  %s\n", check.name.c_str());
-        std::fflush(stdout);
-        const ULONGLONG start = GetTickCount64();
-        std::string why;
-        const bool ok = check.run(target, why);
-        const auto seconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
-        if (ok) {
-            ++passed;
-            std::printf("ok   %s (%.1f s)\n", check.name.c_str(), seconds);
-        } else {
-            ++failed;
-            std::printf("FAIL %s: %s\n", check.name.c_str(), why.c_str());
-        }
-        std::fflush(stdout);
     }
-    std::printf("%d passed, %d failed\n", passed, failed);
-    return failed;
+    return nullptr;
+}
+
+// Which pixels of a w x h picture are dark, row by row: the screen's at x, y, as
+// `draw` leaves them.
+template <typename Draw>
+std::vector<bool> Picture(int x, int y, int w, int h, Draw draw) {
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(memory, CreateCompatibleBitmap(screen, w, h));
+    BitBlt(memory, 0, 0, w, h, screen, x, y, SRCCOPY);
+    draw(memory);
+    std::vector<bool> dark;
+    for (int i = 0; i < w * h; ++i) {
+        const COLORREF c = GetPixel(memory, i % w, i / w);
+        dark.push_back(GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 128);
+    }
+    DeleteObject(SelectObject(memory, old));
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return dark;
+}
+
+// Whether the band of the status line at `y` shows `text` as the program draws it, in
+// the default font at x = 10, and nothing else. Lines lie 20 pixels apart at least.
+bool LineShows(int y, const std::wstring& text) {
+    DWORD_PTR woken = 0;  // the worker's drawing reaches the screen once the window's thread wakes
+    SendMessageTimeoutW(g_window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &woken);
+    RECT client = {};
+    POINT at = {0, y};
+    GetClientRect(g_window, &client);
+    ClientToScreen(g_window, &at);
+    return Picture(at.x, at.y, client.right, 20, [](HDC) {}) ==
+           Picture(0, 0, client.right, 20, [&](HDC m) {
+               PatBlt(m, 0, 0, client.right, 20, WHITENESS);
+               TextOutW(m, 10, 0, text.c_str(), static_cast<int>(text.size()));
+           });
+}
+
+// Whether the box's icon is nearer to the warning icon, drawn on the box's background,
+// than to the error, information and question icons.
+bool ShowsWarningIcon(HWND box) {
+    RECT r = {};
+    GetWindowRect(GetDlgItem(box, 0x440), &r);
+    const std::vector<bool> shown = Picture(r.left, r.top, 32, 32, [](HDC) {});
+    std::vector<long> differing;
+    for (const LPCWSTR icon : {IDI_WARNING, IDI_ERROR, IDI_INFORMATION, IDI_QUESTION}) {
+        const auto drawn = Picture(r.left, r.top, 32, 32, [&](HDC m) {
+            PatBlt(m, 0, 0, 32, 32, WHITENESS);
+            DrawIcon(m, 0, 0, LoadIconW(nullptr, icon));
+        });
+        differing.push_back(std::inner_product(drawn.begin(), drawn.end(), shown.begin(), 0L,
+                                               std::plus<>(), std::not_equal_to<>()));
+    }
+    return *std::min_element(differing.begin() + 1, differing.end()) > differing[0];
+}
+
+// Input as if from the keyboard and the mouse, to the program's window in front.
+void Send(std::vector<INPUT> inputs) {
+    SetForegroundWindow(g_window);
+    Sleep(200);
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    Sleep(300);
+}
+
+// Keys pressed together, then let go in reverse order.
+std::vector<INPUT> Keys(std::vector<WORD> keys) {
+    std::vector<INPUT> inputs;
+    for (std::size_t i = 0; i < 2 * keys.size(); ++i) {
+        INPUT input = {INPUT_KEYBOARD};
+        input.ki.wVk = keys[i < keys.size() ? i : 2 * keys.size() - 1 - i];
+        input.ki.dwFlags = i < keys.size() ? 0 : KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    return inputs;
+}
+
+// Alt with a character as typed: "?" takes Shift as well.
+std::vector<WORD> AltWith(wchar_t character) {
+    const SHORT key = VkKeyScanW(character);
+    if (HIBYTE(key) & 1)
+        return {VK_MENU, VK_SHIFT, LOBYTE(key)};
+    return {VK_MENU, LOBYTE(key)};
+}
+
+// The box that comes (owned by `owner` if named), answered with `button`: "" when it
+// reads `expected` (caption|text), all of it and with the warning icon if `warning`.
+std::wstring Answer(HWND owner, const std::wstring& expected, WORD button, bool warning) {
+    HWND box = nullptr;
+    if (!WaitFor([&] { return (box = ProgramWindow(L"#32770", owner)) != nullptr; })) {
+        return L"no box came";
+    }
+    WaitForSingleObject(g_lock, INFINITE);
+    SetWindowPos(box, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Sleep(400);  // drawn in front
+    const std::wstring seen = Text(box) + L"|" + Text(GetDlgItem(box, 0xFFFF));
+    const bool iconRight = !warning || ShowsWarningIcon(box);
+    ReleaseMutex(g_lock);
+    PostMessageW(box, WM_COMMAND, button, 0);
+    WaitFor([&] { return !IsWindow(box); });
+    if (warning ? seen != expected : seen.find(expected) != 0)
+        return L"a box came: " + seen;
+    return iconRight ? L"" : L"the box " + seen + L" shows another icon than the warning";
+}
+
+std::wstring Start(const std::vector<std::wstring>& a) {
+    STARTUPINFOW startup = {sizeof(startup)};
+    startup.dwFlags = a.size() == 3 ? STARTF_USEPOSITION : 0;
+    startup.dwX = a.size() == 3 ? std::stoul(a[1]) : 0;
+    startup.dwY = a.size() == 3 ? std::stoul(a[2]) : 0;
+    std::wstring command = L"\"" + a[0] + L"\"";
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &g_program)) {
+        return L"it could not be started";
+    }
+    const auto window = [] { return (g_window = ProgramWindow(L"QUOLEX TARNWICKET")) != nullptr; };
+    return a.size() == 1 || WaitFor(window) ? L"" : L"no main window came";
+}
+
+std::wstring Exit(const std::wstring& expected) {
+    DWORD code = STILL_ACTIVE;
+    WaitForSingleObject(g_program.hProcess, kStepMs);
+    GetExitCodeProcess(g_program.hProcess, &code);
+    const bool right = expected == L"other" ? code != 0 : code == std::stoul(expected);
+    return right && code != STILL_ACTIVE ? L"" : L"it ended with " + std::to_wstring(code);
+}
+
+std::wstring About() {
+    for (const wchar_t character : {L'?', L'/'}) {
+        Send(Keys(AltWith(character)));
+        HWND about = nullptr;
+        if (!WaitFor([&] { return (about = ProgramWindow(L"#32770", g_window)) != nullptr; },
+                     5000) ||
+            Text(about) != L"About QUOLEX Tarnwicket") {
+            return std::wstring(L"Alt+") + character + L" opened no About box";
+        }
+        PostMessageW(about, WM_COMMAND, IDOK, 0);
+        WaitFor([&] { return !IsWindow(about); });
+    }
+    return L"";
+}
+
+// Opens the Update menu with a click, so that no item is selected, and reads its first
+// item: black text when enabled, grey when greyed.
+std::wstring Greyed(bool greyed) {
+    POINT item = {12, -GetSystemMetrics(SM_CYMENU) / 2};
+    ClientToScreen(g_window, &item);
+    SetCursorPos(item.x, item.y);
+    INPUT click[2] = {{INPUT_MOUSE}, {INPUT_MOUSE}};
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    Send({click[0], click[1]});
+    HWND menu = nullptr;
+    RECT r = {};
+    if (!WaitFor([&] { return (menu = ProgramWindow(L"#32768")) != nullptr; }, 5000) ||
+        !GetWindowRect(menu, &r)) {
+        return L"a click opened no menu";
+    }
+    const auto first = Picture(r.left + 3, r.top + 3, r.right - r.left - 6,
+                               (r.bottom - r.top) / 2 - 3, [](HDC) {});
+    Send(Keys({VK_ESCAPE}));
+    Send(Keys({VK_ESCAPE}));
+    const bool black = std::count(first.begin(), first.end(), true) > 0;
+    return black != greyed ? L"" : black ? L"it is not greyed" : L"it is greyed";
+}
+
+std::wstring Step(const std::wstring& step, const std::vector<std::wstring>& a) {
+    const bool yes = !a.empty() && a[0] == L"yes";
+    if (step == L"start" || step == L"launch")
+        return Start(a);
+    if (step == L"exit")
+        return Exit(a[0]);
+    if (step == L"box")
+        return Answer(nullptr, a[0] + L"|" + a[1], IDOK, true);
+    if (step == L"line") {
+        const auto shown = [&] { return LineShows(std::stoi(a[0]), a[1]); };
+        return WaitFor(shown) ? L"" : L"the line shows something else";
+    }
+    if (step == L"command" || step == L"close") {
+        const bool command = step == L"command";
+        const WPARAM id = command ? std::stoul(a[0]) : 0;
+        return PostMessageW(g_window, command ? WM_COMMAND : WM_CLOSE, id, 0) ? L"" : L"lost";
+    }
+    if (step == L"ask") {
+        PostMessageW(g_window, WM_CLOSE, 0, 0);
+        const std::wstring question = L"QUOLEX Tarnwicket|A firmware update is in progress";
+        const std::wstring failure = Answer(g_window, question, yes ? IDYES : IDNO, false);
+        Sleep(500);
+        if (!failure.empty())
+            return failure;
+        return (IsWindow(g_window) != FALSE) != yes ? L"" : L"the window did not do as answered";
+    }
+    if (step == L"shutdown") {
+        const auto answered = [&] {
+            DWORD_PTR answer = 0;
+            SendMessageTimeoutW(g_window, WM_QUERYENDSESSION, 0, 0, 0, 5000, &answer);
+            return (answer != 0) == yes;
+        };
+        return WaitFor(answered) ? L"" : L"the window answers otherwise";
+    }
+    if (step == L"mark") {
+        std::FILE* mark = _wfopen(a[0].c_str(), L"w");
+        return mark && std::fclose(mark) == 0 ? L"" : L"it could not be written";
+    }
+    WaitForSingleObject(g_lock, INFINITE);  // the keyboard and the mouse are this driver's now
+    const std::wstring failure = step == L"about"    ? About()
+                                 : step == L"greyed" ? Greyed(yes)
+                                                     : L"no such step";
+    ReleaseMutex(g_lock);
+    return failure;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc >= 2 && std::wstring(argv[1]) == L"step") {
-        return RunDemoStep(argc - 2, argv + 2);
+    g_lock = CreateMutexW(nullptr, FALSE, L"TarnwicketTestDrivers");
+    for (int i = 2; i < argc;) {
+        const std::wstring step = argv[i];
+        const int count = step == L"start"                       ? 3
+                          : step == L"line" || step == L"box"    ? 2
+                          : step == L"about" || step == L"close" ? 0
+                                                                 : 1;
+        const std::vector<std::wstring> a(argv + i + 1, argv + std::min(argc, i + 1 + count));
+        const std::wstring failure = a.size() == std::size_t(count) ? Step(step, a) : L"too short";
+        std::wstring said = step;
+        for (const std::wstring& arg : a)
+            said += L" \"" + arg + L"\"";
+        if (!failure.empty()) {
+            std::printf("FAIL %ls: %ls: %ls\n", argv[1], said.c_str(), failure.c_str());
+            TerminateProcess(g_program.hProcess, 99);
+            return 1;
+        }
+        i += 1 + count;
     }
-    if (argc < 3 || (std::wstring(argv[2]) != L"all" && std::wstring(argv[2]) != L"smoke")) {
-        std::fprintf(stderr,
-                     "usage: test_driver FOLDER all|smoke [NAME-PART]\n"
-                     "       test_driver step STEP ...\n");
-        return 100;
-    }
-    const Target target{argv[1]};
-    const std::string namePart = argc >= 4 ? Narrow(argv[3]) : std::string();
-    return RunChecks(target, std::wstring(argv[2]) == L"smoke", namePart);
+    std::printf("ok   %ls\n", argv[1]);
+    return 0;
 }

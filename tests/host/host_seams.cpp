@@ -1,0 +1,193 @@
+#include "tests/host/host_seams.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "device/device_connection.h"
+#include "platform/platform.h"
+#include "ui/status_display.h"
+#include "update/flash_image.h"
+
+namespace {
+
+std::vector<std::string> g_seen;
+std::uint64_t g_nowUs = 0;
+std::uint64_t g_pausedMs = 0;
+std::uint32_t g_startTickMs = 0;
+
+// The operator's texts are ASCII.
+std::string Narrow(const wchar_t* text) {
+    std::string narrow;
+    while (*text != L'\0') {
+        narrow += static_cast<char>(*text++);
+    }
+    return narrow;
+}
+
+void Heard(const std::string& what) {
+    if (Unit().script.record) {
+        g_seen.push_back(what);
+    }
+}
+
+bool Saw(const std::string& start) {
+    return std::any_of(g_seen.begin(), g_seen.end(), [&](auto& s) { return s.starts_with(start); });
+}
+
+std::string FrameName(const std::vector<std::uint8_t>& f) {
+    const auto is = [&](std::size_t size, std::initializer_list<std::uint8_t> head) {
+        return f.size() == size && std::equal(head.begin(), head.end(), f.begin());
+    };
+    return is(5, {0x10, 0x05, 0xC8, 0x0F, 0x40})             ? "enter"
+           : is(5, {0x10, 0x05, 0x50, 0x02, 0x00})           ? "exit"
+           : is(3, {0x11, 0x01, 0xDC})                       ? "reset"
+           : is(5, {0x10, 0x05, 0x50, 0x01}) && f[4] <= 0xF7 ? "select"
+           : is(21, {0x10, 0x15, 0x50, 0x41, 0x10})          ? "chunk"
+                                                             : "malformed";
+}
+
+}  // namespace
+
+void ResetHost(const UnitScript& script, std::uint32_t startTickMs) {
+    CloseDeviceConnection();  // whatever the previous run left open, on its own unit
+    ResetSimulatedUnit(script);
+    g_seen.clear();
+    g_nowUs = g_pausedMs = 0;
+    g_startTickMs = startTickMs;
+}
+
+std::string Story(std::optional<int> exitStatus) {
+    std::string story;
+    std::size_t runStart = 0;  // just after the first line of a run of progress lines
+    int progressRun = 0;
+    for (const std::string& seen : g_seen) {
+        if (!seen.starts_with("10:Flash write:") || progressRun++ == 0) {
+            progressRun = seen.starts_with("10:Flash write:") ? 1 : 0;
+            story += (story.empty() ? "" : " ") + seen;
+            runStart = story.size();
+        } else {
+            story.resize(runStart);
+            story += " .. " + seen + " (" + std::to_string(progressRun) + ")";
+        }
+    }
+    const SimulatedUnit& u = Unit();
+    const auto image = std::equal(u.flash.begin(), u.flash.end(), FlashImage);
+    const auto erased = std::count(u.flash.begin(), u.flash.end(), 0xFF) == std::ssize(u.flash);
+    story += " | " + std::to_string(u.frames.size()) + " frames, last " +
+             (u.frames.empty() ? "none" : FrameName(u.frames.back())) + ", flash " +
+             (image    ? "image"
+              : erased ? "erased"
+                       : "partly") +
+             ", paused " + std::to_string(g_pausedMs) + " ms";
+    story += u.inProgrammingMode ? ", in programming mode" : "";
+    story += u.openHandle != kNoDevice || DeviceHandle() != kNoDevice ? ", left open" : "";
+    return story + (exitStatus ? ", exit " + std::to_string(*exitStatus) : "");
+}
+
+// What must hold after any update, whatever the unit or its link did.
+std::string BrokenRule(std::optional<int> exitStatus, bool oneFault) {
+    static const std::string kOwnWarnings[] = {
+        "[ |Usb device not connected!]",
+        "[ |Error retrieving serial string!]",
+        "[ |Unable to close device handle!]",
+        "[ |Error Sending Code]",
+        "[ |Error Checking Queue]",
+        "[ |Error Reading Data]",
+        "[Critical Error!!! |ERROR setting Block Index mode !]",
+        "[Critical Error!!! |ERROR exit ISP mode !]",
+        "[Critical Error!!! |Reset QUOLEX Error !]",
+        "[Critical Error!!! | ]"};
+    const SimulatedUnit& u = Unit();
+    std::string broken;
+    const auto rule = [&](bool holds, const std::string& what) {
+        broken += holds || !broken.empty() ? "" : what;
+    };
+    long warnings = 0;
+    for (const std::string& s : g_seen) {
+        warnings += s[0] == '[' ? 1 : 0;
+        rule(s[0] != '[' || std::count(std::begin(kOwnWarnings), std::end(kOwnWarnings),
+                                       s.substr(0, s.find("]@") + 1)) == 1,
+             "a warning not the updater's own: " + s);
+    }
+    bool imageChunks = true;  // every chunk of the flash is untouched or the image's own
+    for (std::size_t at = 0; at < u.flash.size(); at += 16) {
+        imageChunks &= std::memcmp(&u.flash[at], FlashImage + at, 16) == 0 ||
+                       std::count(&u.flash[at], &u.flash[at] + 16, 0xFF) == 16;
+    }
+    const bool ok = Saw("10:FLASH update ok/");
+    const bool aborted = exitStatus == 1;
+    rule(std::none_of(u.frames.begin(), u.frames.end(),
+                      [](auto& f) { return FrameName(f) == "malformed"; }),
+         "a malformed frame reached the unit");
+    rule(imageChunks, "a chunk of the flash is not the image's at its place");
+    rule(DeviceHandle() == kNoDevice, "the connection was left open");
+    rule(u.openHandle == kNoDevice || Saw("[ |Unable to close"), "the unit left open unsaid");
+    rule(!exitStatus || aborted, "the process ended with a status other than 1");
+    rule(!aborted || FrameName(u.lastWriteAttempt) == "exit",
+         "the abort's last try was not to leave programming mode");
+    rule(!aborted || (Saw("[Critical Error!!! | ]") && warnings >= 2),
+         "the abort ended the process without saying what failed");
+    rule(ok == Saw("30:You must power cycle your unit/"), "the final lines came apart");
+    if (oneFault) {
+        rule(warnings <= 5, "more warnings than one fault explains");
+        rule(!ok || u.chunksAccepted == kFlashImageBytes / 16, "FLASH update ok, a chunk refused");
+        rule(!ok || Saw("[Critical Error!!! |ERROR setting Block") ||
+                 std::equal(u.flash.begin(), u.flash.end(), FlashImage),
+             "FLASH update ok, but the flash is not the image");
+        rule(!Saw("10:Updating Firmware/") || ok || aborted, "an unfinished write not aborted");
+    }
+    return broken;
+}
+
+// The seams.
+
+void DrawStatusLine(const wchar_t* text, int y) {
+    std::string line = Narrow(text);
+    const std::string length = std::to_string(line.size());
+    Heard(std::to_string(y) + ":" + line.erase(line.find_last_not_of(' ') + 1) + "/" + length);
+}
+
+void ShowWarning(const wchar_t* text, const wchar_t* caption) {
+    Heard("[" + Narrow(caption) + "|" + Narrow(text) + "]@" + std::to_string(Unit().frames.size()));
+}
+
+void ReportUpdateStarted() {
+    Heard("started");
+}
+void ReportUpdateProgress(int) {}
+void ReportUpdateFailed() {
+    Heard("failed");
+}
+void ReportUpdateEnded() {
+    Heard("ended");
+}
+void HoldSystemAwake(bool hold) {
+    Heard(hold ? "awake" : "asleep");
+}
+
+void PauseMs(std::uint32_t ms) {
+    g_pausedMs += ms;
+    g_nowUs += std::uint64_t{ms} * 1000;
+}
+
+std::uint32_t TickCountMs() {
+    return static_cast<std::uint32_t>(g_startTickMs + g_nowUs / 1000);
+}
+
+bool StartDetachedThread(void (*body)()) {
+    body();
+    return true;
+}
+
+void EndProcess(int status) {
+    throw ProcessEnded{status};
+}
+
+// Every receive-queue check takes the unit's clock a millisecond on.
+std::uint64_t SimulatedUnitNowUs() {
+    return g_nowUs;
+}
+void SimulatedUnitQueueChecked() {
+    g_nowUs += 1000;
+}

@@ -1,0 +1,38 @@
+// The host build's seams: the simulated unit on a virtual clock, a record of what the
+// operator saw, and a process exit that unwinds to the test instead of ending it.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "device/simulated_unit.h"
+
+// A fresh record, clock and unit, and a closed connection. The tick counter starts at
+// `startTickMs`, so a test can make it wrap.
+void ResetHost(const UnitScript& script = {}, std::uint32_t startTickMs = 0);
+
+// The run in one line, in order: "10:text/length" for a status line (trailing blanks
+// trimmed, the drawn length after the slash), a run of progress lines as its first and
+// last; "[caption|text]@N" for a warning raised after the unit had N frames; "awake",
+// "started", "failed", "asleep", "ended" as the window heard them. Then the unit's
+// side: frames, the last one, its flash, the pauses, the exit status.
+std::string Story(std::optional<int> exitStatus);
+
+// The first rule of a sound ending that the last run broke, or "" (see the .cpp).
+// `oneFault`: one fault struck, so the run must also be explained by it alone.
+std::string BrokenRule(std::optional<int> exitStatus, bool oneFault);
+
+struct ProcessEnded {
+    int status;
+};
+
+// Runs `body`; returns the exit status if it ended the process.
+template <typename Body>
+std::optional<int> ExitStatusOf(Body body) {
+    try {
+        body();
+    } catch (const ProcessEnded& ended) {
+        return ended.status;
+    }
+    return std::nullopt;
+}
