@@ -2,8 +2,8 @@
 # The Windows tests: the real programs under Wine, in a private prefix on a private
 # virtual display, each worked by the test driver in a folder of its own under
 # build/wine/runs/, several at once. tarnwicket.exe runs beside the stand-in vendor
-# library, whose unit.txt and flash.bin say what the unit went through. The x64 one is
-# the program the signing test signed. Ends with one "N passed, N failed" line.
+# library, whose unit.txt tells what the unit went through; the x64 one is the program
+# that the release test signed. Ends with one "N passed, N failed" line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 unset DISPLAY
@@ -13,7 +13,7 @@ readonly X64=build/windows-x64 X86=build/windows-x86 RUNS=build/wine/runs
 readonly SIGNED=build/signing-test/signed/tarnwicket.exe
 for file in $SIGNED $X64/{tarnwicket-sim.exe,standin/usbbridge.dll,tests/test_driver.exe} \
     $X86/{tarnwicket.exe,standin/usbbridge.dll}; do
-    [ -f "$file" ] || { echo "Missing $file: run make windows test-signing first." >&2; exit 1; }
+    [ -f "$file" ] || { echo "Missing $file: run make windows test-release first." >&2; exit 1; }
 done
 started=$SECONDS
 wine_session_start test fresh
@@ -22,37 +22,33 @@ driver="$(windows_path $X64/tests)\\test_driver.exe"
 passed=0 failed=0 runs=()
 
 # run NAME FILE... -- STEP...: the driver works the program in build/wine/runs/NAME,
-# where the files are copied first. Variables set before the call reach the unit.
+# where the files are put first. Variables set for the call reach the stand-in.
 run() {
-    local dir="$RUNS/$1" name=$1
-    mkdir -p "$dir" && shift
-    while [ "$1" != -- ]; do cp "$1" "$dir/" && shift; done
-    shift
-    (cd "$dir" && timeout 180 wine "$driver" "$name" "$@" >driver.txt 2>&1 || true) &
+    local name=$1 && mkdir -p "$RUNS/$1" && shift
+    while [ "$1" != -- ]; do cp "$1" "$RUNS/$name/" && shift; done
+    (cd "$RUNS/$name" && timeout 180 wine "$driver" "$name" "${@:2}" >driver.txt 2>&1 || true) &
     runs+=($!)
 }
 
-# judge NAME EXPECTED-UNIT FLASH: the driver's word, what the unit went through, and
-# whether its flash is the image.
+# judge NAME [UNIT]: the driver's word, then what the unit went through, if it was opened.
 judge() {
-    local dir="$RUNS/$1" verdict
-    verdict=$(tr -d '\r' <"$dir/driver.txt" | grep -E '^(ok|FAIL)' || echo "FAIL $1: the driver said nothing")
-    [ -z "$2" ] || [ "$(cat "$dir/unit.txt" 2>/dev/null)" = "$2" ] ||
-        verdict="FAIL $1: the unit went through: $(cat "$dir/unit.txt" 2>/dev/null || echo nothing)"
-    [ "$3" != image ] || cmp -s "$dir/flash.bin" assets/flash_image.bin ||
-        verdict="FAIL $1: the unit's flash is not the image"
+    local verdict unit
+    verdict=$(tr -d '\r' <"$RUNS/$1/driver.txt" | grep -E '^(ok|FAIL)' || echo "FAIL $1: no word")
+    unit=$(cat "$RUNS/$1/unit.txt" 2>/dev/null || echo "not opened")
+    [ "$unit" = "${2:-not opened}" ] || verdict="FAIL $1: the unit went through: $unit"
     echo "$verdict"
     [[ "$verdict" == ok* ]] && passed=$((passed + 1)) || failed=$((failed + 1))
 }
 
 readonly FINAL=(line 10 "FLASH update ok" line 30 "You must power cycle your unit" shutdown yes)
-readonly WHOLE="searched 1, opened 1, closed 1, 8187 frames, last 11 01 DC"
+readonly WHOLE="searched 1, opened 1, closed 1, 8187 frames, flash image, last 11 01 DC"
 
-# First the runs that need the keyboard, or start a window, while no box comes.
-run x86-update $X86/tarnwicket.exe $X86/standin/usbbridge.dll -- start .\\tarnwicket.exe 340 0 \
-    command 110 line 10 "Updating Firmware" "${FINAL[@]}" command 105 exit 0
-run demo-update $X64/tarnwicket-sim.exe -- start .\\tarnwicket-sim.exe 680 0 \
-    command 110 "${FINAL[@]}" close exit 0
+# First the runs that use the keyboard, or show a window, while no box comes up.
+run x86-update $X86/tarnwicket.exe $X86/standin/usbbridge.dll -- \
+    start .\\tarnwicket.exe 340 0 command 110 line 10 "Updating Firmware" "${FINAL[@]}" \
+    command 105 exit 0
+run demo-update $X64/tarnwicket-sim.exe -- start .\\tarnwicket-sim.exe 680 0 command 110 \
+    "${FINAL[@]}" close exit 0
 run x64-update $SIGNED $X64/standin/usbbridge.dll -- start .\\tarnwicket.exe 0 0 \
     line 10 "QUOLEX FPGA1 Update" line 30 "Version: 24" line 80 "Connect USB cable to QUOLEX" \
     line 100 "Close other software (e.g. GUI)" greyed no about shutdown yes command 110 \
@@ -61,11 +57,12 @@ run x64-update $SIGNED $X64/standin/usbbridge.dll -- start .\\tarnwicket.exe 0 0
     ask no "${FINAL[@]}" command 105 exit 0
 for _ in $(seq 600); do [ -e $RUNS/keyboard-free ] || ! kill -0 "${runs[-1]}" && break; sleep 0.1; done
 
-# Then the runs whose boxes come, their first boxes some seconds apart.
+# Then the runs with boxes, the first boxes of each some seconds apart.
 UNIT_REFUSE=40 run x64-abort $X64/tarnwicket.exe $X64/standin/usbbridge.dll -- \
     start .\\tarnwicket.exe 0 540 command 110 line 10 "Flash write:  0.0 %" \
     box "Critical Error!!! " "ERROR exit ISP mode !" line 10 "Chip Write error" \
     box "Critical Error!!! " " " exit 1
+sleep 4
 UNIT_SERIALS=-,20310 run x64-no-unit $X64/tarnwicket.exe $X64/standin/usbbridge.dll -- \
     start .\\tarnwicket.exe 680 540 command 110 box " " "Error retrieving serial string!" \
     box " " "Usb device not connected!" line 10 "preparing..." shutdown yes command 110 \
@@ -73,13 +70,12 @@ UNIT_SERIALS=-,20310 run x64-no-unit $X64/tarnwicket.exe $X64/standin/usbbridge.
 run x64-no-library $X64/tarnwicket.exe -- launch .\\tarnwicket.exe exit other
 wait "${runs[@]}"
 
-judge x64-update "$WHOLE" image
-judge x86-update "$WHOLE" image
-judge demo-update "" ""
-judge x64-abort "searched 1, opened 1, closed 1, 41 frames, last 10 05 50 02 00" ""
-judge x64-no-unit "" ""
-judge x64-no-library "" ""
-[ ! -e $RUNS/x64-no-unit/unit.txt ] || { echo "FAIL x64-no-unit: a unit was opened"; failed=$((failed + 1)); }
-echo "Windows tests, $((SECONDS - started)) s; the runs' folders are in $RUNS."
+judge x64-update "$WHOLE"
+judge x86-update "$WHOLE"
+judge demo-update
+judge x64-abort "searched 1, opened 1, closed 1, 41 frames, flash partly, last 10 05 50 02 00"
+judge x64-no-unit
+judge x64-no-library
+echo "Windows tests, $((SECONDS - started)) s; each run's folder is in $RUNS."
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

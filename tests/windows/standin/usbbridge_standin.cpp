@@ -4,8 +4,9 @@
 //   UNIT_SERIALS  serials of the attached bridge devices, comma-separated; "-" cannot
 //                 be read (default: one unit, "2031")
 //   UNIT_REFUSE   the frame, counted from 1, that the unit refuses
-// Whenever the program closes the unit, unit.txt and flash.bin in the current folder
-// tell what the unit went through and what its flash now holds.
+// Whenever the program closes the unit, unit.txt in the current folder tells what the
+// unit went through, and whether its flash now holds the program's image.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -14,13 +15,15 @@
 
 #include "device/bridge_library_abi.h"
 #include "device/simulated_unit.h"
+#include "update/flash_image.h"
 
 namespace {
 
 void EnsureUnit() {
     static bool ready = false;
-    if (std::exchange(ready, true))
+    if (std::exchange(ready, true)) {
         return;
+    }
     UnitScript script{.replyLatencyUs = 1000};
     if (const char* serials = std::getenv("UNIT_SERIALS")) {
         script.devices.clear();
@@ -39,16 +42,14 @@ void Report() {
     const SimulatedUnit& u = Unit();
     const auto calls = [&](PortOp op) { return u.callsOf[static_cast<int>(op)]; };
     std::FILE* text = std::fopen("unit.txt", "wb");
-    std::fprintf(text, "searched %u, opened %u, closed %u, %zu frames, last",
+    std::fprintf(text, "searched %u, opened %u, closed %u, %zu frames, flash %s, last",
                  calls(PortOp::DeviceCount), calls(PortOp::Open), calls(PortOp::Close),
-                 u.frames.size());
+                 u.frames.size(),
+                 std::equal(u.flash.begin(), u.flash.end(), FlashImage) ? "image" : "partly");
     for (const std::uint8_t byte : u.lastWriteAttempt)
         std::fprintf(text, " %02X", byte);
     std::fprintf(text, u.inProgrammingMode ? ", in programming mode\n" : "\n");
     std::fclose(text);
-    std::FILE* flash = std::fopen("flash.bin", "wb");
-    std::fwrite(u.flash.data(), 1, u.flash.size(), flash);
-    std::fclose(flash);
 }
 
 }  // namespace
