@@ -86,8 +86,8 @@ std::string BrokenRule(std::optional<int> exitStatus, bool oneFault) {
     static const std::string kOwnWarnings =  // with their captions
         "[ |Usb device not connected!][ |Error retrieving serial string!][ |Error Sending Code]"
         "[ |Unable to close device handle!][ |Error Checking Queue][ |Error Reading Data]"
-        "[Critical Error!!! |ERROR setting Block Index mode !][Critical Error!!! | ]"
-        "[Critical Error!!! |ERROR exit ISP mode !][Critical Error!!! |Reset QUOLEX Error !]";
+        "[!!!|ERROR setting Block Index mode !][!!!| ]"
+        "[!!!|ERROR exit ISP mode !][!!!|Reset QUOLEX Error !]";
     const SimulatedUnit& u = Unit();
     std::string broken;
     const auto rule = [&](bool holds, const std::string& what) {
@@ -114,12 +114,12 @@ std::string BrokenRule(std::optional<int> exitStatus, bool oneFault) {
     rule(!exitStatus || aborted, "the process ended with a status other than 1");
     rule(!aborted || FrameName(u.lastWriteAttempt) == "exit",
          "the abort's last try was not to leave programming mode");
-    rule(!aborted || (Saw("[Critical Error!!! | ]") && warnings >= 2),
+    rule(!aborted || (Saw("[!!!| ]") && warnings >= 2),
          "the abort ended the process without saying what failed");
     rule(ok == Saw("30:You must power cycle your unit/"), "the final lines came apart");
     if (oneFault) {
         rule(!ok || u.chunksAccepted == kFlashImageBytes / 16, "FLASH update ok, a chunk refused");
-        rule(!ok || Saw("[Critical Error!!! |ERROR setting Block") ||
+        rule(!ok || Saw("[!!!|ERROR setting Block") ||
                  std::equal(u.flash.begin(), u.flash.end(), FlashImage),
              "FLASH update ok, but the flash is not the image");
     }
@@ -134,8 +134,10 @@ void DrawStatusLine(const wchar_t* text, int y) {
     Heard(std::to_string(y) + ":" + line.erase(line.find_last_not_of(' ') + 1) + "/" + length);
 }
 
+// The update steps' caption, "Critical Error!!! ", shows as "!!!"; any other as it is.
 void ShowWarning(const wchar_t* text, const wchar_t* caption) {
-    Heard("[" + Narrow(caption) + "|" + Narrow(text) + "]@" + std::to_string(Unit().frames.size()));
+    const std::string shown = Narrow(caption) == "Critical Error!!! " ? "!!!" : Narrow(caption);
+    Heard("[" + shown + "|" + Narrow(text) + "]@" + std::to_string(Unit().frames.size()));
 }
 
 void ReportUpdateStarted() {

@@ -13,7 +13,8 @@ void ResetHost(const UnitScript& script = {}, std::uint32_t startTickMs = 0);
 
 // The run in one line, in order: "10:text/length" for a status line (trailing blanks
 // trimmed, the drawn length after the slash), a run of progress lines as its first and
-// last; "[caption|text]@N" for a warning raised after the unit had N frames; "awake",
+// last; "[caption|text]@N" for a warning raised after the unit had N frames ("!!!" for
+// the caption "Critical Error!!! "); "awake",
 // "started", "failed", "asleep", "ended" as the window heard them. Then the unit's
 // side: frames, the last one, its flash, the pauses, the exit status.
 std::string Story(std::optional<int> exitStatus);

@@ -26,7 +26,7 @@ const std::string kNoUnit =
     " [ |Usb device not connected!]@0 ended | 0 frames, last none, flash erased, paused 10000 ms";
 const std::string kNotPrepared = kPrepare + kNoUnit.substr(kNoUnit.find(" ended"));
 const std::string kBytesRead = " 10:BytesRead not same as datalength/48";
-const std::string kChunkRefused = " [Critical Error!!! |ERROR exit ISP mode !]@";
+const std::string kChunkRefused = " [!!!|ERROR exit ISP mode !]@";
 const std::string kUnreadable = " [ |Error retrieving serial string!]@0";
 
 // A chunk of `block` refused after `frames` frames (its own included, unless its write
@@ -35,8 +35,8 @@ const std::string kUnreadable = " [ |Error retrieving serial string!]@0";
 std::string WriteAborted(std::uint32_t frames, const std::string& before, std::string after = "",
                          std::uint32_t block = 0) {
     const std::string at = std::to_string(frames);
-    return kOpened + before + kChunkRefused + at + " failed 10:Chip Write error/35 " +
-           "[Critical Error!!! | ]@" + at + after + " asleep | " + std::to_string(frames + 1) +
+    return kOpened + before + kChunkRefused + at + " failed 10:Chip Write error/35 " + "[!!!| ]@" +
+           at + after + " asleep | " + std::to_string(frames + 1) +
            " frames, last exit, flash partly, paused " + std::to_string(11250 + 50 * block) +
            " ms, exit 1";
 }
@@ -45,7 +45,7 @@ std::string WriteAborted(std::uint32_t frames, const std::string& before, std::s
 // abort has sent IspExit again.
 std::string ExitAborted(const std::string& line, const std::string& after) {
     return kWritten + line + kChunkRefused + "8186 failed 10:ERROR exit ISP mode/35 " +
-           "[Critical Error!!! | ]@8186" + after +
+           "[!!!| ]@8186" + after +
            " asleep | 8187 frames, last exit, flash image, paused 23700 ms";
 }
 
@@ -69,14 +69,13 @@ const Scenario kScenarios[] = {
     {"clean", {}, kClean},
     {"IspEnter unanswered", Reply(1, ReplyFault::NoReply), kClean},
     {"IspEnter refused a byte short, so no programming mode", Reply(1, ReplyFault::ShortReply),
-     kOpened + kBytesRead + " [Critical Error!!! |ERROR setting Block Index mode !]@2" +
-         kChunkRefused +
-         "3 failed 10:Chip Write error/35 [Critical Error!!! | ]@3 asleep | 4 "
+     kOpened + kBytesRead + " [!!!|ERROR setting Block Index mode !]@2" + kChunkRefused +
+         "3 failed 10:Chip Write error/35 [!!!| ]@3 asleep | 4 "
          "frames, last exit, flash erased, paused 11250 ms, exit 1"},
     {"select of block 5 refused, its chunks written all the same", Reply(167, ReplyFault::Refuse),
      kOpened +
-         " 10:Flash write:  0.0 %/52 .. 10:Flash write:  1.6 %/52 (5) [Critical Error!!! "
-         "|ERROR setting Block Index mode !]@167 10:Flash write:  2.0 %/52 .. 10:Flash "
+         " 10:Flash write:  0.0 %/52 .. 10:Flash write:  1.6 %/52 (5) [!!!|ERROR setting Block "
+         "Index mode !]@167 10:Flash write:  2.0 %/52 .. 10:Flash "
          "write:  99.6 %/53 (243)" +
          kClean.substr(kWritten.size() - kFinal.size())},
     {"chunk 10 of block 3 refused", Reply(111, ReplyFault::Refuse),
@@ -103,7 +102,7 @@ const Scenario kScenarios[] = {
     {"IspExit refused a byte short, then accepted", Reply(kIspExit, ReplyFault::ShortReply),
      ExitAborted(kBytesRead, "") + ", exit 1"},
     {"reset unanswered", Reply(kReset, ReplyFault::NoReply),
-     kWritten + " [Critical Error!!! |Reset QUOLEX Error !]@8187" + kClean.substr(kWritten.size())},
+     kWritten + " [!!!|Reset QUOLEX Error !]@8187" + kClean.substr(kWritten.size())},
     {"no unit", {.devices = {}}, kPrepare + kNoUnit},
     {"a serial that only begins with 2031", {.devices = {{"20310"}}}, kPrepare + kNoUnit},
     {"a serial filling the buffer with no NUL",
@@ -138,14 +137,10 @@ TEST(Update, EveryScenarioEndsAsTheOperatorAndTheUnitExpect) {
     EXPECT_EQ(Story(std::nullopt), "| 0 frames, last none, flash erased, paused 0 ms");
 }
 
-// The sanitizers make a run several times slower: there, the first and the last 120
-// steps are struck, and every 31st between, which loses little, since the unit treats
-// every block alike.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr std::uint32_t kStride = 31;
-#else
-constexpr std::uint32_t kStride = 1;
-#endif
+// The first and the last 120 steps are struck, and every kStride-th between: every one
+// in the plain build, every 31st under the sanitizers, which make a run several times
+// slower. The unit treats every block alike, so the sample loses little.
+constexpr std::uint32_t kStride = TARNWICKET_SWEEP_STRIDE;
 
 // A failing call, the replies of ReplyFault, and three failing queue checks in a row.
 const char* const kFaultKinds[] = {"FailingCall", "Refusal",   "NoReply",

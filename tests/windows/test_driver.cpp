@@ -1,18 +1,18 @@
 // Drives one program under Wine as an operator would, step by step, and stops at the
-// first step that does not come about, saying in one line what happened instead:
-//   test_driver NAME STEP...
-//   start EXE X Y      starts EXE from the current folder, its window at X, Y
-//   launch EXE         starts EXE, which is to show no window
-//   line Y TEXT        the status line at Y comes to show TEXT and nothing else
-//   box CAPTION TEXT   a box with the warning icon comes; it is answered OK
-//   ask ANSWER         closing the window asks first; the answer is "yes" or "no"
-//   command ID         the window gets menu command ID, as if chosen
-//   close              closes the window
-//   shutdown ANSWER    asked before a shutdown, the window comes to answer "yes" or "no"
-//   about              Alt+? and Alt+/ each open the About box
-//   greyed ANSWER      whether Update Firmware is greyed in the menu: "yes" or "no"
-//   exit CODE          the program ends with CODE, or "other" than 0
-//   mark FILE          writes FILE: the keyboard is free for others from now on
+// first step that does not come about, saying in one line what happened instead; it
+// says each step it has done, so that others may wait on one:
+//   test_driver NAME STEP...     each STEP one argument, its words parted by "|":
+//   start|EXE|X|Y       starts EXE from the current folder, its window at X, Y
+//   launch|EXE          starts EXE, which is to show no window
+//   line|Y|TEXT         the status line at Y comes to show TEXT and nothing else
+//   box|CAPTION|TEXT    a box with the warning icon comes; it is answered OK
+//   ask                 closing the window asks first; the answer No keeps it open
+//   command|ID          the window gets menu command ID, as if chosen
+//   close               closes the window
+//   shutdown|ANSWER     asked before a shutdown, the window comes to answer "yes" or "no"
+//   about               Alt+? and Alt+/ each open the About box
+//   greyed|ANSWER       whether Update Firmware is greyed in the menu: "yes" or "no"
+//   exit|CODE           the program ends with CODE, or with one "other" than 0
 // Several drivers may run at once: a named lock keeps them from sharing the keyboard,
 // or the screen while they read a box.
 #include <windows.h>
@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -45,16 +46,14 @@ std::wstring Text(HWND window) {
     return text;
 }
 
-// A visible top-level window of the program of class `name` ("#32770": a box or a
-// dialog, "#32768": a pop-up menu), owned by `owner` if one is named.
-HWND ProgramWindow(const wchar_t* name, HWND owner = nullptr) {
+// A visible top-level window of the program, of class `name`: "#32770" for a box or a
+// dialog, "#32768" for a pop-up menu.
+HWND ProgramWindow(const wchar_t* name) {
+    DWORD process = 0;
     for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, name, nullptr)) != nullptr;) {
-        DWORD process = 0;
         GetWindowThreadProcessId(w, &process);
-        if (process == g_program.dwProcessId && IsWindowVisible(w) &&
-            (!owner || GetWindow(w, GW_OWNER) == owner)) {
+        if (process == g_program.dwProcessId && IsWindowVisible(w))
             return w;
-        }
     }
     return nullptr;
 }
@@ -113,39 +112,27 @@ bool ShowsWarningIcon(HWND box) {
     return *std::min_element(differing.begin() + 1, differing.end()) > differing[0];
 }
 
-// Input as if from the keyboard and the mouse, to the program's window in front.
-void Send(std::vector<INPUT> inputs) {
+// With the program's window in front, a key as typed: with Alt unless it is Escape, and
+// with Shift where the character needs it ("?").
+void Press(wchar_t key) {
     SetForegroundWindow(g_window);
     Sleep(200);
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    const SHORT typed = key == VK_ESCAPE ? VK_ESCAPE : VkKeyScanW(key);
+    std::vector<BYTE> keys = {LOBYTE(typed)};
+    keys.insert(keys.begin(), (HIBYTE(typed) & 1) != 0, VK_SHIFT);
+    keys.insert(keys.begin(), key != VK_ESCAPE, VK_MENU);
+    for (const BYTE k : keys)
+        keybd_event(k, 0, 0, 0);
+    for (auto k = keys.rbegin(); k != keys.rend(); ++k)
+        keybd_event(*k, 0, KEYEVENTF_KEYUP, 0);
     Sleep(300);
 }
 
-// Keys pressed together, then let go in reverse order.
-std::vector<INPUT> Keys(std::vector<WORD> keys) {
-    std::vector<INPUT> inputs;
-    for (std::size_t i = 0; i < 2 * keys.size(); ++i) {
-        INPUT input = {INPUT_KEYBOARD};
-        input.ki.wVk = keys[i < keys.size() ? i : 2 * keys.size() - 1 - i];
-        input.ki.dwFlags = i < keys.size() ? 0 : KEYEVENTF_KEYUP;
-        inputs.push_back(input);
-    }
-    return inputs;
-}
-
-// Alt with a character as typed: "?" takes Shift as well.
-std::vector<WORD> AltWith(wchar_t character) {
-    const SHORT key = VkKeyScanW(character);
-    if (HIBYTE(key) & 1)
-        return {VK_MENU, VK_SHIFT, LOBYTE(key)};
-    return {VK_MENU, LOBYTE(key)};
-}
-
-// The box that comes (owned by `owner` if named), answered with `button`: "" when it
-// reads `expected` (caption|text), all of it and with the warning icon if `warning`.
-std::wstring Answer(HWND owner, const std::wstring& expected, WORD button, bool warning) {
+// The box that comes, answered with `button`: "" when it reads `expected` (caption|text)
+// and, if `warning`, shows the warning icon.
+std::wstring Answer(const std::wstring& expected, WORD button, bool warning) {
     HWND box = nullptr;
-    if (!WaitFor([&] { return (box = ProgramWindow(L"#32770", owner)) != nullptr; })) {
+    if (!WaitFor([&] { return (box = ProgramWindow(L"#32770")) != nullptr; })) {
         return L"no box came";
     }
     WaitForSingleObject(g_lock, INFINITE);
@@ -156,23 +143,23 @@ std::wstring Answer(HWND owner, const std::wstring& expected, WORD button, bool 
     ReleaseMutex(g_lock);
     PostMessageW(box, WM_COMMAND, button, 0);
     WaitFor([&] { return !IsWindow(box); });
-    if (warning ? seen != expected : seen.find(expected) != 0)
+    if (seen != expected)
         return L"a box came: " + seen;
     return iconRight ? L"" : L"the box " + seen + L" shows another icon than the warning";
 }
 
 std::wstring Start(const std::vector<std::wstring>& a) {
     STARTUPINFOW startup = {sizeof(startup)};
-    startup.dwFlags = a.size() == 3 ? STARTF_USEPOSITION : 0;
-    startup.dwX = a.size() == 3 ? std::stoul(a[1]) : 0;
-    startup.dwY = a.size() == 3 ? std::stoul(a[2]) : 0;
+    startup.dwFlags = a[1].empty() ? 0 : STARTF_USEPOSITION;
+    startup.dwX = a[1].empty() ? 0 : std::stoul(a[1]);
+    startup.dwY = a[2].empty() ? 0 : std::stoul(a[2]);
     std::wstring command = L"\"" + a[0] + L"\"";
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &g_program)) {
         return L"it could not be started";
     }
     const auto window = [] { return (g_window = ProgramWindow(L"QUOLEX TARNWICKET")) != nullptr; };
-    return a.size() == 1 || WaitFor(window) ? L"" : L"no main window came";
+    return a[1].empty() || WaitFor(window) ? L"" : L"no main window came";
 }
 
 std::wstring Exit(const std::wstring& expected) {
@@ -185,15 +172,10 @@ std::wstring Exit(const std::wstring& expected) {
 
 std::wstring About() {
     for (const wchar_t character : {L'?', L'/'}) {
-        Send(Keys(AltWith(character)));
-        HWND about = nullptr;
-        if (!WaitFor([&] { return (about = ProgramWindow(L"#32770", g_window)) != nullptr; },
-                     5000) ||
-            Text(about) != L"About QUOLEX Tarnwicket") {
-            return std::wstring(L"Alt+") + character + L" opened no About box";
-        }
-        PostMessageW(about, WM_COMMAND, IDOK, 0);
-        WaitFor([&] { return !IsWindow(about); });
+        Press(character);
+        const std::wstring failure = Answer(L"About QUOLEX Tarnwicket|", IDOK, false);
+        if (!failure.empty())
+            return std::wstring(L"Alt+") + character + L": " + failure;
     }
     return L"";
 }
@@ -203,11 +185,9 @@ std::wstring About() {
 std::wstring Greyed(bool greyed) {
     POINT item = {12, -GetSystemMetrics(SM_CYMENU) / 2};
     ClientToScreen(g_window, &item);
+    SetForegroundWindow(g_window);
     SetCursorPos(item.x, item.y);
-    INPUT click[2] = {{INPUT_MOUSE}, {INPUT_MOUSE}};
-    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    Send({click[0], click[1]});
+    mouse_event(MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
     HWND menu = nullptr;
     RECT r = {};
     if (!WaitFor([&] { return (menu = ProgramWindow(L"#32768")) != nullptr; }, 5000) ||
@@ -216,20 +196,20 @@ std::wstring Greyed(bool greyed) {
     }
     const auto first = Picture(r.left + 3, r.top + 3, r.right - r.left - 6,
                                (r.bottom - r.top) / 2 - 3, [](HDC) {});
-    Send(Keys({VK_ESCAPE}));
-    Send(Keys({VK_ESCAPE}));
+    Press(VK_ESCAPE);
+    Press(VK_ESCAPE);
     const bool black = std::count(first.begin(), first.end(), true) > 0;
     return black != greyed ? L"" : black ? L"it is not greyed" : L"it is greyed";
 }
 
 std::wstring Step(const std::wstring& step, const std::vector<std::wstring>& a) {
-    const bool yes = !a.empty() && a[0] == L"yes";
+    const bool yes = a[0] == L"yes";
     if (step == L"start" || step == L"launch")
         return Start(a);
     if (step == L"exit")
         return Exit(a[0]);
     if (step == L"box")
-        return Answer(nullptr, a[0] + L"|" + a[1], IDOK, true);
+        return Answer(a[0] + L"|" + a[1], IDOK, true);
     if (step == L"line") {
         const auto shown = [&] { return LineShows(std::stoi(a[0]), a[1]); };
         return WaitFor(shown) ? L"" : L"the line shows something else";
@@ -239,14 +219,14 @@ std::wstring Step(const std::wstring& step, const std::vector<std::wstring>& a) 
         const WPARAM id = command ? std::stoul(a[0]) : 0;
         return PostMessageW(g_window, command ? WM_COMMAND : WM_CLOSE, id, 0) ? L"" : L"lost";
     }
-    if (step == L"ask") {
+    if (step == L"ask") {  // while the unit is being written; No keeps the window open
         PostMessageW(g_window, WM_CLOSE, 0, 0);
-        const std::wstring question = L"QUOLEX Tarnwicket|A firmware update is in progress";
-        const std::wstring failure = Answer(g_window, question, yes ? IDYES : IDNO, false);
+        const std::wstring failure = Answer(
+            L"QUOLEX Tarnwicket|A firmware update is in progress. Closing now can leave the QUOLEX "
+            L"unit unusable.\n\nClose anyway?",
+            IDNO, true);
         Sleep(500);
-        if (!failure.empty())
-            return failure;
-        return (IsWindow(g_window) != FALSE) != yes ? L"" : L"the window did not do as answered";
+        return !failure.empty() || IsWindow(g_window) ? failure : L"the window closed all the same";
     }
     if (step == L"shutdown") {
         const auto answered = [&] {
@@ -255,10 +235,6 @@ std::wstring Step(const std::wstring& step, const std::vector<std::wstring>& a) 
             return (answer != 0) == yes;
         };
         return WaitFor(answered) ? L"" : L"the window answers otherwise";
-    }
-    if (step == L"mark") {
-        std::FILE* mark = _wfopen(a[0].c_str(), L"w");
-        return mark && std::fclose(mark) == 0 ? L"" : L"it could not be written";
     }
     WaitForSingleObject(g_lock, INFINITE);  // the keyboard and the mouse are this driver's now
     const std::wstring failure = step == L"about"    ? About()
@@ -272,23 +248,20 @@ std::wstring Step(const std::wstring& step, const std::vector<std::wstring>& a) 
 
 int wmain(int argc, wchar_t** argv) {
     g_lock = CreateMutexW(nullptr, FALSE, L"TarnwicketTestDrivers");
-    for (int i = 2; i < argc;) {
-        const std::wstring step = argv[i];
-        const int count = step == L"start"                       ? 3
-                          : step == L"line" || step == L"box"    ? 2
-                          : step == L"about" || step == L"close" ? 0
-                                                                 : 1;
-        const std::vector<std::wstring> a(argv + i + 1, argv + std::min(argc, i + 1 + count));
-        const std::wstring failure = a.size() == std::size_t(count) ? Step(step, a) : L"too short";
-        std::wstring said = step;
-        for (const std::wstring& arg : a)
-            said += L" \"" + arg + L"\"";
+    for (int i = 2; i < argc; ++i) {
+        std::vector<std::wstring> words;
+        std::wistringstream step(argv[i]);
+        for (std::wstring word; std::getline(step, word, L'|');)
+            words.push_back(word);
+        words.resize(std::max<std::size_t>(words.size(), 4));
+        const std::wstring failure = Step(words[0], {words.begin() + 1, words.end()});
         if (!failure.empty()) {
-            std::printf("FAIL %ls: %ls: %ls\n", argv[1], said.c_str(), failure.c_str());
+            std::printf("FAIL %ls: %ls: %ls\n", argv[1], argv[i], failure.c_str());
             TerminateProcess(g_program.hProcess, 99);
             return 1;
         }
-        i += 1 + count;
+        std::printf("did  %ls\n", argv[i]);  // what is done so far, for whoever waits on it
+        std::fflush(stdout);
     }
     std::printf("ok   %ls\n", argv[1]);
     return 0;

@@ -4,14 +4,15 @@
 //   UNIT_SERIALS  serials of the attached bridge devices, comma-separated; "-" cannot
 //                 be read (default: one unit, "2031")
 //   UNIT_REFUSE   the frame, counted from 1, that the unit refuses
-// Whenever the program closes the unit, unit.txt in the current folder tells what the
-// unit went through, and whether its flash now holds the program's image.
+// When the program ends, unit.txt in the current folder tells what the unit went
+// through, and whether its flash holds the program's image.
+#include <windows.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
-#include <utility>
 
 #include "device/bridge_library_abi.h"
 #include "device/simulated_unit.h"
@@ -19,11 +20,7 @@
 
 namespace {
 
-void EnsureUnit() {
-    static bool ready = false;
-    if (std::exchange(ready, true)) {
-        return;
-    }
+void SetUpUnit() {
     UnitScript script{.replyLatencyUs = 1000};
     if (const char* serials = std::getenv("UNIT_SERIALS")) {
         script.devices.clear();
@@ -41,48 +38,44 @@ void EnsureUnit() {
 void Report() {
     const SimulatedUnit& u = Unit();
     const auto calls = [&](PortOp op) { return u.callsOf[static_cast<int>(op)]; };
-    std::FILE* text = std::fopen("unit.txt", "wb");
-    std::fprintf(text, "searched %u, opened %u, closed %u, %zu frames, flash %s, last",
-                 calls(PortOp::DeviceCount), calls(PortOp::Open), calls(PortOp::Close),
-                 u.frames.size(),
-                 std::equal(u.flash.begin(), u.flash.end(), FlashImage) ? "image" : "partly");
+    const bool image = std::equal(u.flash.begin(), u.flash.end(), FlashImage);
+    std::string last;
     for (const std::uint8_t byte : u.lastWriteAttempt)
-        std::fprintf(text, " %02X", byte);
-    std::fprintf(text, u.inProgrammingMode ? ", in programming mode\n" : "\n");
+        last += " " + std::to_string(byte);
+    std::FILE* text = std::fopen("unit.txt", "wb");
+    std::fprintf(text, "searched %u, opened %u, closed %u, %zu frames (last:%s), flash %s%s\n",
+                 calls(PortOp::DeviceCount), calls(PortOp::Open), calls(PortOp::Close),
+                 u.frames.size(), last.c_str(), image ? "image" : "not the image",
+                 u.inProgrammingMode ? ", in programming mode" : "");
     std::fclose(text);
 }
 
 }  // namespace
 
-std::uint32_t BRIDGE_WINAPI UsbBridgeDeviceCount(std::uint32_t* count) {
-    EnsureUnit();
-    return SimDeviceCount(count);
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        SetUpUnit();
+    } else if (reason == DLL_PROCESS_DETACH) {
+        Report();
+    }
+    return TRUE;
 }
-std::uint32_t BRIDGE_WINAPI UsbBridgeProductString(std::uint32_t index, char* buffer,
-                                                   std::uint32_t kind) {
-    return SimProductString(index, buffer, kind);
-}
-std::uint32_t BRIDGE_WINAPI UsbBridgeOpen(std::uint32_t index, std::intptr_t* handle) {
-    return SimOpen(index, handle);
-}
-std::uint32_t BRIDGE_WINAPI UsbBridgeClose(std::intptr_t handle) {
-    const std::uint32_t status = SimClose(handle);
-    Report();
-    return status;
-}
-std::uint32_t BRIDGE_WINAPI UsbBridgeRead(std::intptr_t handle, std::uint8_t* buffer,
-                                          std::uint32_t length, std::uint32_t* count, void*) {
-    return SimRead(handle, buffer, length, count);
-}
-std::uint32_t BRIDGE_WINAPI UsbBridgeWrite(std::intptr_t handle, const std::uint8_t* buffer,
-                                           std::uint32_t length, std::uint32_t* count, void*) {
-    return SimWrite(handle, buffer, length, count);
-}
-std::uint32_t BRIDGE_WINAPI UsbBridgeFlush(std::intptr_t handle, std::uint32_t flag1,
-                                           std::uint32_t flag2) {
-    return SimFlush(handle, flag1, flag2);
-}
-std::uint32_t BRIDGE_WINAPI UsbBridgeQueueStatus(std::intptr_t handle, std::uint32_t* waiting,
-                                                 std::uint32_t* other) {
-    return SimQueueStatus(handle, waiting, other);
-}
+
+// The eight operations, as the vendor library declares them, answered by the unit.
+#define ANSWER(name, parameters, call)            \
+    std::uint32_t BRIDGE_WINAPI name parameters { \
+        return call;                              \
+    }
+ANSWER(UsbBridgeDeviceCount, (std::uint32_t * n), SimDeviceCount(n))
+ANSWER(UsbBridgeProductString, (std::uint32_t i, char* s, std::uint32_t k),
+       SimProductString(i, s, k))
+ANSWER(UsbBridgeOpen, (std::uint32_t i, std::intptr_t* h), SimOpen(i, h))
+ANSWER(UsbBridgeClose, (std::intptr_t h), SimClose(h))
+ANSWER(UsbBridgeRead, (std::intptr_t h, std::uint8_t* b, std::uint32_t l, std::uint32_t* n, void*),
+       SimRead(h, b, l, n))
+ANSWER(UsbBridgeWrite,
+       (std::intptr_t h, const std::uint8_t* b, std::uint32_t l, std::uint32_t* n, void*),
+       SimWrite(h, b, l, n))
+ANSWER(UsbBridgeFlush, (std::intptr_t h, std::uint32_t f1, std::uint32_t f2), SimFlush(h, f1, f2))
+ANSWER(UsbBridgeQueueStatus, (std::intptr_t h, std::uint32_t* n, std::uint32_t* o),
+       SimQueueStatus(h, n, o))
