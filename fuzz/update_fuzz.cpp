@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "tests/host/host_seams.h"
-#include "update/update_worker.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     UnitScript script;
@@ -22,8 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                   {std::string("20312031", at % 9), at < 0x8000});
         }
     }
-    ResetHost(script);
-    const std::optional<int> status = ExitStatusOf([] { StartUpdateWorker(); });
+    const std::optional<int> status = RunUpdate(script);
     if (const std::string broken = BrokenRule(status, false); !broken.empty()) {
         std::fprintf(stderr, "%s\n%s\n", broken.c_str(), Story(status).c_str());
         std::abort();

@@ -56,12 +56,23 @@ std::string FrameName(const std::vector<std::uint8_t>& f) {
 
 }  // namespace
 
-void ResetHost(const UnitScript& script, std::uint32_t startTickMs) {
+// Thrown by the host's process exit, so that the test sees the status.
+struct ProcessEnded {
+    int status;
+};
+
+std::optional<int> RunUpdate(const UnitScript& script, std::uint32_t startTickMs, void (*body)()) {
     CloseDeviceConnection();  // whatever the previous run left open, on its own unit
     ResetSimulatedUnit(script);
     g_seen.clear();
     g_nowUs = g_pausedMs = 0;
     g_startTickMs = startTickMs;
+    try {
+        body();
+    } catch (const ProcessEnded& ended) {
+        return ended.status;
+    }
+    return std::nullopt;
 }
 
 std::string Story(std::optional<int> exitStatus) {

@@ -5,7 +5,6 @@
 
 #include "tests/host/host_seams.h"
 #include "update/update_abort.h"
-#include "update/update_worker.h"
 
 namespace {
 
@@ -62,36 +61,39 @@ struct Scenario {
     const char* name;
     UnitScript script;
     std::string story;
-    std::uint32_t startTickMs = 0;
 };
 
+// Faults that leave the update going are struck together where they can, so that one
+// story judges them all.
 const Scenario kScenarios[] = {
-    {"clean", {}, kClean},
-    {"IspEnter unanswered", Reply(1, ReplyFault::NoReply), kClean},
+    {"clean but for a reply 1999 ms late, the tick counter wrapping meanwhile",
+     Reply(kFirstChunks, ReplyFault::None, 1999), kClean},
+    {"found after a longer serial and an unreadable one; IspEnter unanswered; select of block "
+     "5 refused, its chunks written all the same; reset unanswered",
+     {.devices = {{"20310"}, {"2031", false}, {"2031"}},
+      .frameFaults = {{1, ReplyFault::NoReply},
+                      {167, ReplyFault::Refuse},
+                      {kReset, ReplyFault::NoReply}}},
+     kPrepare + kUnreadable + kOpened.substr(kPrepare.size()) +
+         " 10:Flash write:  0.0 %/52 .. 10:Flash write:  1.6 %/52 (5) [!!!|ERROR setting Block "
+         "Index mode !]@167 10:Flash write:  2.0 %/52 .. 10:Flash write:  99.6 %/53 (243)" +
+         kFinal + " [!!!|Reset QUOLEX Error !]@8187" + kClean.substr(kWritten.size())},
     {"IspEnter refused a byte short, so no programming mode", Reply(1, ReplyFault::ShortReply),
      kOpened + kBytesRead + " [!!!|ERROR setting Block Index mode !]@2" + kChunkRefused +
-         "3 failed 10:Chip Write error/35 [!!!| ]@3 asleep | 4 "
-         "frames, last exit, flash erased, paused 11250 ms, exit 1"},
-    {"select of block 5 refused, its chunks written all the same", Reply(167, ReplyFault::Refuse),
-     kOpened +
-         " 10:Flash write:  0.0 %/52 .. 10:Flash write:  1.6 %/52 (5) [!!!|ERROR setting Block "
-         "Index mode !]@167 10:Flash write:  2.0 %/52 .. 10:Flash "
-         "write:  99.6 %/53 (243)" +
-         kClean.substr(kWritten.size() - kFinal.size())},
+         "3 failed 10:Chip Write error/35 [!!!| ]@3 asleep | 4 frames, last exit, flash erased, "
+         "paused 11250 ms, exit 1"},
     {"chunk 10 of block 3 refused", Reply(111, ReplyFault::Refuse),
      WriteAborted(111, " 10:Flash write:  0.0 %/52 .. 10:Flash write:  0.8 %/52 (3)", "", 3)},
     {"chunk refused a byte short", Reply(kFirstChunks, ReplyFault::ShortReply),
      WriteAborted(kFirstChunks, kBytesRead)},
-    {"reply 1999 ms late, the tick counter wrapping meanwhile",
-     Reply(kFirstChunks, ReplyFault::None, 1999), kClean, 0u - 12000},
     {"reply 2000 ms late", Reply(kFirstChunks, ReplyFault::None, 2000),
      WriteAborted(kFirstChunks, "")},
     {"a long reply's extra byte read with the next reply, and on to IspExit",
      Reply(kFirstChunks, ReplyFault::LongReply), WriteAborted(9, "", kChunkRefused + "10")},
     {"three queue checks failing", Fail(PortOp::QueueStatus, kFirstChunks, 3),
      WriteAborted(8,
-                  " [ |Error Checking Queue]@8 [ |Error Checking Queue]@8 [ |Error Checking "
-                  "Queue]@8")},
+                  " [ |Error Checking Queue]@8 [ |Error Checking Queue]@8 [ |Error "
+                  "Checking Queue]@8")},
     {"write failing", Fail(PortOp::Write, kFirstChunks),
      WriteAborted(7, " [ |Error Sending Code]@7")},
     {"read failing", Fail(PortOp::Read, kFirstChunks),
@@ -101,22 +103,12 @@ const Scenario kScenarios[] = {
      ExitAborted("", kChunkRefused + "8187") + ", in programming mode, exit 1"},
     {"IspExit refused a byte short, then accepted", Reply(kIspExit, ReplyFault::ShortReply),
      ExitAborted(kBytesRead, "") + ", exit 1"},
-    {"reset unanswered", Reply(kReset, ReplyFault::NoReply),
-     kWritten + " [!!!|Reset QUOLEX Error !]@8187" + kClean.substr(kWritten.size())},
     {"no unit", {.devices = {}}, kPrepare + kNoUnit},
-    {"a serial that only begins with 2031", {.devices = {{"20310"}}}, kPrepare + kNoUnit},
-    {"a serial filling the buffer with no NUL",
-     {.devices = {{"2031" + std::string(252, '0')}}},
-     kPrepare + kNoUnit},
-    {"three unreadable serials",
-     {.devices = {{"2031", false}, {"2031", false}, {"2031", false}}},
-     kPrepare + kUnreadable + kUnreadable + kUnreadable + kNoUnit},
-    {"the unit after a longer serial and an unreadable one",
-     {.devices = {{"20310"}, {"2031", false}, {"2031"}}},
-     kPrepare + kUnreadable + kClean.substr(kPrepare.size())},
+    {"serials unreadable, longer than 2031, or filling the buffer with no NUL",
+     {.devices = {{"2031", false}, {"20310"}, {"2031", false}, {"2031" + std::string(252, '0')}}},
+     kPrepare + kUnreadable + kUnreadable + kNoUnit},
     {"device count failing, a count left behind", Fail(PortOp::DeviceCount), kPrepare + kNoUnit},
     {"second product string unreadable", {.productStringKind2Fails = true}, kNotPrepared},
-    {"open failing", Fail(PortOp::Open), kNotPrepared},
     {"flush failing, the opened unit closed", Fail(PortOp::Flush), kNotPrepared},
     {"flush and close failing",
      {.portFaults = {{.op = PortOp::Flush, .call = 1}, {.op = PortOp::Close, .call = 1}}},
@@ -124,17 +116,19 @@ const Scenario kScenarios[] = {
          ", left open"},
 };
 
+// In every run the tick counter wraps 12 s after the start: in the flash write, and
+// in the late reply's wait.
 TEST(Update, EveryScenarioEndsAsTheOperatorAndTheUnitExpect) {
     for (const Scenario& s : kScenarios) {
-        ResetHost(s.script, s.startTickMs);
-        const std::optional<int> status = ExitStatusOf([] { StartUpdateWorker(); });
+        const std::optional<int> status = RunUpdate(s.script, 0u - 12000);
         EXPECT_EQ(Story(status), s.story) << s.name;
     }
-    ResetHost();
-    for (const int code : {0, 11, 255}) {
-        AbortUpdate(static_cast<std::uint8_t>(code));  // not an abort code: nothing happens
-    }
-    EXPECT_EQ(Story(std::nullopt), "| 0 frames, last none, flash erased, paused 0 ms");
+    RunUpdate({}, 0, [] {
+        for (const int code : {0, 11, 255})
+            AbortUpdate(static_cast<std::uint8_t>(code));
+    });
+    EXPECT_EQ(Story(std::nullopt), "| 0 frames, last none, flash erased, paused 0 ms")
+        << "not an abort code: nothing happens";
 }
 
 // The first and the last 120 steps are struck, and every kStride-th between: every one
@@ -151,8 +145,7 @@ class FaultSweep : public testing::TestWithParam<int> {};
 TEST_P(FaultSweep, EveryUpdateEndsSoundly) {
     const int kind = GetParam();
     const PortOp struck = kind == 0 ? PortOp::Any : kind == 5 ? PortOp::QueueStatus : PortOp::Write;
-    ResetHost();
-    UpdateWorker();
+    RunUpdate();
     const auto& calls = Unit().calls;
     const auto steps = std::count_if(calls.begin(), calls.end(), [&](const PortCall& c) {
         return struck == PortOp::Any || c.op == struck;  // one queue check a frame, when clean
@@ -160,10 +153,10 @@ TEST_P(FaultSweep, EveryUpdateEndsSoundly) {
     int runs = 0;
     for (std::uint32_t at = 1; at <= steps; ++at) {
         if (at <= 120 || at + 120 > steps || at % kStride == 0) {
-            ResetHost(kind == 0   ? UnitScript{.portFaults = {{.call = at}}}
-                      : kind == 5 ? Fail(PortOp::QueueStatus, at, 3)
-                                  : Reply(at, ReplyFault(kind)));
-            const std::optional<int> status = ExitStatusOf([] { UpdateWorker(); });
+            const std::optional<int> status =
+                RunUpdate(kind == 0   ? UnitScript{.portFaults = {{.call = at}}}
+                          : kind == 5 ? Fail(PortOp::QueueStatus, at, 3)
+                                      : Reply(at, ReplyFault(kind)));
             ++runs;
             ASSERT_EQ(BrokenRule(status, true), "")
                 << kFaultKinds[kind] << " at " << at << ": " << Story(status);

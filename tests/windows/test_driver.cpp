@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <numeric>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -94,22 +93,19 @@ bool LineShows(int y, const std::wstring& text) {
            });
 }
 
-// Whether the box's icon is nearer to the warning icon, drawn on the box's background,
-// than to the error, information and question icons.
+// Whether the box shows the warning icon: a yellow triangle, where the error icon is
+// red and the information and question icons are blue.
 bool ShowsWarningIcon(HWND box) {
     RECT r = {};
     GetWindowRect(GetDlgItem(box, 0x440), &r);
-    const std::vector<bool> shown = Picture(r.left, r.top, 32, 32, [](HDC) {});
-    std::vector<long> differing;
-    for (const LPCWSTR icon : {IDI_WARNING, IDI_ERROR, IDI_INFORMATION, IDI_QUESTION}) {
-        const auto drawn = Picture(r.left, r.top, 32, 32, [&](HDC m) {
-            PatBlt(m, 0, 0, 32, 32, WHITENESS);
-            DrawIcon(m, 0, 0, LoadIconW(nullptr, icon));
-        });
-        differing.push_back(std::inner_product(drawn.begin(), drawn.end(), shown.begin(), 0L,
-                                               std::plus<>(), std::not_equal_to<>()));
-    }
-    return *std::min_element(differing.begin() + 1, differing.end()) > differing[0];
+    int yellow = 0;
+    Picture(r.left, r.top, 32, 32, [&](HDC m) {
+        for (int i = 0; i < 32 * 32; ++i) {
+            const COLORREF c = GetPixel(m, i % 32, i / 32);
+            yellow += GetRValue(c) > 200 && GetGValue(c) > 160 && GetBValue(c) < 100;
+        }
+    });
+    return yellow > 100;
 }
 
 // With the program's window in front, a key as typed: with Alt unless it is Escape, and

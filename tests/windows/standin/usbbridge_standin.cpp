@@ -1,8 +1,8 @@
 // A stand-in for the USB bridge vendor library, put beside tarnwicket.exe by the
 // Windows tests: the simulated unit behind the vendor's ordinals. The test sets the
 // unit up through the environment of the program under test:
-//   UNIT_SERIALS  serials of the attached bridge devices, comma-separated; "-" cannot
-//                 be read (default: one unit, "2031")
+//   UNIT_MISSING  no unit among the two attached bridge devices (by default the one
+//                 attached device is the unit)
 //   UNIT_REFUSE   the frame, counted from 1, that the unit refuses
 // When the program ends, unit.txt in the current folder tells what the unit went
 // through, and whether its flash holds the program's image.
@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 
 #include "device/bridge_library_abi.h"
@@ -22,12 +21,8 @@ namespace {
 
 void SetUpUnit() {
     UnitScript script{.replyLatencyUs = 1000};
-    if (const char* serials = std::getenv("UNIT_SERIALS")) {
-        script.devices.clear();
-        std::istringstream list(serials);
-        for (std::string serial; std::getline(list, serial, ',');) {
-            script.devices.push_back({serial, serial != "-"});
-        }
+    if (std::getenv("UNIT_MISSING")) {  // one serial unreadable, the other not the unit's
+        script.devices = {{"2031", false}, {"20310"}};
     }
     if (const char* frame = std::getenv("UNIT_REFUSE")) {
         script.frameFaults.push_back({std::uint32_t(std::atoi(frame)), ReplyFault::Refuse});
