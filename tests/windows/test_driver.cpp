@@ -184,10 +184,8 @@ std::wstring Greyed(bool greyed) {
     SetForegroundWindow(g_window);
     SetCursorPos(item.x, item.y);
     mouse_event(MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
-    HWND menu = nullptr;
     RECT r = {};
-    if (!WaitFor([&] { return (menu = ProgramWindow(L"#32768")) != nullptr; }, 5000) ||
-        !GetWindowRect(menu, &r)) {
+    if (!WaitFor([&] { return GetWindowRect(ProgramWindow(L"#32768"), &r); }, 5000)) {
         return L"a click opened no menu";
     }
     const auto first = Picture(r.left + 3, r.top + 3, r.right - r.left - 6,
