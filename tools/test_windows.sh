@@ -35,17 +35,17 @@ judge() {
 readonly FINAL=("line|10|FLASH update ok" "line|30|You must power cycle your unit" shutdown\|yes)
 readonly WHOLE="searched 1, opened 1, closed 1, 8187 frames (last: 17 1 220), flash image"
 
-# First the runs that use the keyboard, or show a window, while no box comes up.
+# First the runs that use the keyboard or ask, or show a window, while no other box is up.
 run x86-update $X86/tarnwicket.exe $X86/standin/usbbridge.dll -- 'start|.\tarnwicket.exe|340|0' \
     command\|110 "line|30|Do NOT turn power OFF" "${FINAL[@]}" command\|105 exit\|0
 run demo-update $X64/tarnwicket-sim.exe -- 'start|.\tarnwicket-sim.exe|680|0' command\|110 \
     "${FINAL[@]}" close exit\|0
 run x64-update $SIGNED $X64/standin/usbbridge.dll -- 'start|.\tarnwicket.exe|0|0' \
     "line|10|QUOLEX FPGA1 Update" "line|30|Version: 24" "line|80|Connect USB cable to QUOLEX" \
-    "line|100|Close other software (e.g. GUI)" greyed\|no about shutdown\|yes command\|110 \
-    "line|10|preparing..." shutdown\|yes "line|30|Do NOT turn power OFF" greyed\|yes \
+    "line|100|Close other software (e.g. GUI)" about shutdown\|yes command\|110 \
+    "line|10|preparing..." shutdown\|yes "line|30|Do NOT turn power OFF" \
     shutdown\|no command\|110 ask "${FINAL[@]}" command\|105 exit\|0
-for _ in $(seq 600); do grep -qs 'greyed|yes' $RUNS/x64-update/driver.txt && break; sleep 0.1; done
+for _ in $(seq 600); do grep -qs 'did  ask' $RUNS/x64-update/driver.txt && break; sleep 0.1; done
 
 # Then the runs with boxes, the first boxes of each some seconds apart.
 UNIT_REFUSE=40 run x64-abort $X64/tarnwicket.exe $X64/standin/usbbridge.dll -- \

@@ -24,5 +24,5 @@ std::optional<int> RunUpdate(
 std::string Story(std::optional<int> exitStatus);
 
 // The first rule of a sound ending that the last run broke, or "" (see the .cpp).
-// `oneFault`: one fault struck, so the run must also be explained by it alone.
+// `oneFault`: one fault struck, so that nothing may have misled the updater.
 std::string BrokenRule(std::optional<int> exitStatus, bool oneFault);

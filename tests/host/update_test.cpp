@@ -6,8 +6,6 @@
 #include "tests/host/host_seams.h"
 #include "update/update_abort.h"
 
-namespace {
-
 // Frames are counted from 1: IspEnter, then per block a select and 32 chunks.
 constexpr std::uint32_t kFirstChunks = 8;  // chunk 6 of block 0, after five accepted
 constexpr std::uint32_t kIspExit = 8186;
@@ -31,8 +29,8 @@ const std::string kUnreadable = " [ |Error retrieving serial string!]@0";
 // A chunk of `block` refused after `frames` frames (its own included, unless its write
 // failed), with `before` seen since the write began and `after` once the abort has
 // sent IspExit.
-std::string WriteAborted(std::uint32_t frames, const std::string& before, std::string after = "",
-                         std::uint32_t block = 0) {
+static std::string WriteAborted(std::uint32_t frames, const std::string& before,
+                                std::string after = "", std::uint32_t block = 0) {
     const std::string at = std::to_string(frames);
     return kOpened + before + kChunkRefused + at + " failed 10:Chip Write error/35 " + "[!!!| ]@" +
            at + after + " asleep | " + std::to_string(frames + 1) +
@@ -42,17 +40,17 @@ std::string WriteAborted(std::uint32_t frames, const std::string& before, std::s
 
 // Leaving programming mode refused, with `line` drawn first and `after` seen once the
 // abort has sent IspExit again.
-std::string ExitAborted(const std::string& line, const std::string& after) {
+static std::string ExitAborted(const std::string& line, const std::string& after) {
     return kWritten + line + kChunkRefused + "8186 failed 10:ERROR exit ISP mode/35 " +
            "[!!!| ]@8186" + after +
            " asleep | 8187 frames, last exit, flash image, paused 23700 ms";
 }
 
-UnitScript Reply(std::uint32_t frame, ReplyFault kind, std::uint32_t lateMs = 0) {
+static UnitScript Reply(std::uint32_t frame, ReplyFault kind, std::uint32_t lateMs = 0) {
     return {.frameFaults = {{frame, kind, lateMs * 1000}}};
 }
 // The first call of `op` while frame `frame` is the latest, or with frame 0 its first.
-UnitScript Fail(PortOp op, std::uint32_t frame = 0, std::uint32_t times = 1) {
+static UnitScript Fail(PortOp op, std::uint32_t frame = 0, std::uint32_t times = 1) {
     return {
         .portFaults = {{.op = op, .call = frame == 0 ? 1u : 0u, .frame = frame, .times = times}}};
 }
@@ -150,22 +148,17 @@ TEST_P(FaultSweep, EveryUpdateEndsSoundly) {
     const auto steps = std::count_if(calls.begin(), calls.end(), [&](const PortCall& c) {
         return struck == PortOp::Any || c.op == struck;  // one queue check a frame, when clean
     });
-    int runs = 0;
     for (std::uint32_t at = 1; at <= steps; ++at) {
         if (at <= 120 || at + 120 > steps || at % kStride == 0) {
             const std::optional<int> status =
                 RunUpdate(kind == 0   ? UnitScript{.portFaults = {{.call = at}}}
                           : kind == 5 ? Fail(PortOp::QueueStatus, at, 3)
                                       : Reply(at, ReplyFault(kind)));
-            ++runs;
             ASSERT_EQ(BrokenRule(status, true), "")
                 << kFaultKinds[kind] << " at " << at << ": " << Story(status);
         }
     }
-    std::printf("%s: %d runs\n", kFaultKinds[kind], runs);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, FaultSweep, testing::Range(0, 6),
                          [](const auto& p) { return std::string(kFaultKinds[p.param]); });
-
-}  // namespace

@@ -11,7 +11,6 @@
 //   close               closes the window
 //   shutdown|ANSWER     asked before a shutdown, the window comes to answer "yes" or "no"
 //   about               Alt+? and Alt+/ each open the About box
-//   greyed|ANSWER       whether Update Firmware is greyed in the menu: "yes" or "no"
 //   exit|CODE           the program ends with CODE, or with one "other" than 0
 // Several drivers may run at once: a named lock keeps them from sharing the keyboard,
 // or the screen while they read a box.
@@ -23,15 +22,13 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-constexpr DWORD kStepMs = 60000;  // the longest any step waits: a whole flash write fits
-PROCESS_INFORMATION g_program = {};
-HWND g_window = nullptr;
-HANDLE g_lock = nullptr;
+static constexpr DWORD kStepMs = 60000;  // the longest any step waits: a whole flash write fits
+static PROCESS_INFORMATION g_program = {};
+static HWND g_window = nullptr;
+static HANDLE g_lock = nullptr;
 
 template <typename Ready>
-bool WaitFor(Ready ready, DWORD ms = kStepMs) {
+static bool WaitFor(Ready ready, DWORD ms = kStepMs) {
     for (const DWORD start = GetTickCount(); !ready(); Sleep(50)) {
         if (GetTickCount() - start > ms)
             return false;
@@ -39,7 +36,7 @@ bool WaitFor(Ready ready, DWORD ms = kStepMs) {
     return true;
 }
 
-std::wstring Text(HWND window) {
+static std::wstring Text(HWND window) {
     wchar_t text[256] = {};
     GetWindowTextW(window, text, 256);
     return text;
@@ -47,7 +44,7 @@ std::wstring Text(HWND window) {
 
 // A visible top-level window of the program, of class `name`: "#32770" for a box or a
 // dialog, "#32768" for a pop-up menu.
-HWND ProgramWindow(const wchar_t* name) {
+static HWND ProgramWindow(const wchar_t* name) {
     DWORD process = 0;
     for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, name, nullptr)) != nullptr;) {
         GetWindowThreadProcessId(w, &process);
@@ -60,7 +57,7 @@ HWND ProgramWindow(const wchar_t* name) {
 // Which pixels of a w x h picture are dark, row by row: the screen's at x, y, as
 // `draw` leaves them.
 template <typename Draw>
-std::vector<bool> Picture(int x, int y, int w, int h, Draw draw) {
+static std::vector<bool> Picture(int x, int y, int w, int h, Draw draw) {
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HGDIOBJ old = SelectObject(memory, CreateCompatibleBitmap(screen, w, h));
@@ -79,7 +76,7 @@ std::vector<bool> Picture(int x, int y, int w, int h, Draw draw) {
 
 // Whether the band of the status line at `y` shows `text` as the program draws it, in
 // the default font at x = 10, and nothing else. Lines lie 20 pixels apart at least.
-bool LineShows(int y, const std::wstring& text) {
+static bool LineShows(int y, const std::wstring& text) {
     DWORD_PTR woken = 0;  // the worker's drawing reaches the screen once the window's thread wakes
     SendMessageTimeoutW(g_window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &woken);
     RECT client = {};
@@ -95,7 +92,7 @@ bool LineShows(int y, const std::wstring& text) {
 
 // Whether the box shows the warning icon: a yellow triangle, where the error icon is
 // red and the information and question icons are blue.
-bool ShowsWarningIcon(HWND box) {
+static bool ShowsWarningIcon(HWND box) {
     RECT r = {};
     GetWindowRect(GetDlgItem(box, 0x440), &r);
     int yellow = 0;
@@ -110,7 +107,7 @@ bool ShowsWarningIcon(HWND box) {
 
 // With the program's window in front, a key as typed: with Alt unless it is Escape, and
 // with Shift where the character needs it ("?").
-void Press(wchar_t key) {
+static void Press(wchar_t key) {
     SetForegroundWindow(g_window);
     Sleep(200);
     const SHORT typed = key == VK_ESCAPE ? VK_ESCAPE : VkKeyScanW(key);
@@ -126,7 +123,7 @@ void Press(wchar_t key) {
 
 // The box that comes, answered with `button`: "" when it reads `expected` (caption|text)
 // and, if `warning`, shows the warning icon.
-std::wstring Answer(const std::wstring& expected, WORD button, bool warning) {
+static std::wstring Answer(const std::wstring& expected, WORD button, bool warning) {
     HWND box = nullptr;
     if (!WaitFor([&] { return (box = ProgramWindow(L"#32770")) != nullptr; })) {
         return L"no box came";
@@ -144,7 +141,7 @@ std::wstring Answer(const std::wstring& expected, WORD button, bool warning) {
     return iconRight ? L"" : L"the box " + seen + L" shows another icon than the warning";
 }
 
-std::wstring Start(const std::vector<std::wstring>& a) {
+static std::wstring Start(const std::vector<std::wstring>& a) {
     STARTUPINFOW startup = {sizeof(startup)};
     startup.dwFlags = a[1].empty() ? 0 : STARTF_USEPOSITION;
     startup.dwX = a[1].empty() ? 0 : std::stoul(a[1]);
@@ -158,7 +155,7 @@ std::wstring Start(const std::vector<std::wstring>& a) {
     return a[1].empty() || WaitFor(window) ? L"" : L"no main window came";
 }
 
-std::wstring Exit(const std::wstring& expected) {
+static std::wstring Exit(const std::wstring& expected) {
     DWORD code = STILL_ACTIVE;
     WaitForSingleObject(g_program.hProcess, kStepMs);
     GetExitCodeProcess(g_program.hProcess, &code);
@@ -166,7 +163,7 @@ std::wstring Exit(const std::wstring& expected) {
     return right && code != STILL_ACTIVE ? L"" : L"it ended with " + std::to_wstring(code);
 }
 
-std::wstring About() {
+static std::wstring About() {
     for (const wchar_t character : {L'?', L'/'}) {
         Press(character);
         const std::wstring failure = Answer(L"About QUOLEX Tarnwicket|", IDOK, false);
@@ -176,27 +173,7 @@ std::wstring About() {
     return L"";
 }
 
-// Opens the Update menu with a click, so that no item is selected, and reads its first
-// item: black text when enabled, grey when greyed.
-std::wstring Greyed(bool greyed) {
-    POINT item = {12, -GetSystemMetrics(SM_CYMENU) / 2};
-    ClientToScreen(g_window, &item);
-    SetForegroundWindow(g_window);
-    SetCursorPos(item.x, item.y);
-    mouse_event(MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
-    RECT r = {};
-    if (!WaitFor([&] { return GetWindowRect(ProgramWindow(L"#32768"), &r); }, 5000)) {
-        return L"a click opened no menu";
-    }
-    const auto first = Picture(r.left + 3, r.top + 3, r.right - r.left - 6,
-                               (r.bottom - r.top) / 2 - 3, [](HDC) {});
-    Press(VK_ESCAPE);
-    Press(VK_ESCAPE);
-    const bool black = std::count(first.begin(), first.end(), true) > 0;
-    return black != greyed ? L"" : black ? L"it is not greyed" : L"it is greyed";
-}
-
-std::wstring Step(const std::wstring& step, const std::vector<std::wstring>& a) {
+static std::wstring Step(const std::wstring& step, const std::vector<std::wstring>& a) {
     const bool yes = a[0] == L"yes";
     if (step == L"start" || step == L"launch")
         return Start(a);
@@ -230,15 +207,11 @@ std::wstring Step(const std::wstring& step, const std::vector<std::wstring>& a) 
         };
         return WaitFor(answered) ? L"" : L"the window answers otherwise";
     }
-    WaitForSingleObject(g_lock, INFINITE);  // the keyboard and the mouse are this driver's now
-    const std::wstring failure = step == L"about"    ? About()
-                                 : step == L"greyed" ? Greyed(yes)
-                                                     : L"no such step";
+    WaitForSingleObject(g_lock, INFINITE);  // the keyboard is this driver's now
+    const std::wstring failure = step == L"about" ? About() : L"no such step";
     ReleaseMutex(g_lock);
     return failure;
 }
-
-}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     g_lock = CreateMutexW(nullptr, FALSE, L"TarnwicketTestDrivers");

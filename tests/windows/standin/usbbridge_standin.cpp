@@ -17,9 +17,7 @@
 #include "device/simulated_unit.h"
 #include "update/flash_image.h"
 
-namespace {
-
-void SetUpUnit() {
+static void SetUpUnit() {
     UnitScript script{.replyLatencyUs = 1000};
     if (std::getenv("UNIT_MISSING")) {  // one serial unreadable, the other not the unit's
         script.devices = {{"2031", false}, {"20310"}};
@@ -30,13 +28,13 @@ void SetUpUnit() {
     ResetSimulatedUnit(script);
 }
 
-void Report() {
+static void Report() {
     const SimulatedUnit& u = Unit();
     const auto calls = [&](PortOp op) { return u.callsOf[static_cast<int>(op)]; };
     const bool image = std::equal(u.flash.begin(), u.flash.end(), FlashImage);
     std::string last;
-    for (const std::uint8_t byte : u.lastWriteAttempt)
-        last += " " + std::to_string(byte);
+    for (const std::uint8_t b : u.lastWriteAttempt)
+        last += " " + std::to_string(b);
     std::FILE* text = std::fopen("unit.txt", "wb");
     std::fprintf(text, "searched %u, opened %u, closed %u, %zu frames (last:%s), flash %s%s\n",
                  calls(PortOp::DeviceCount), calls(PortOp::Open), calls(PortOp::Close),
@@ -44,8 +42,6 @@ void Report() {
                  u.inProgrammingMode ? ", in programming mode" : "");
     std::fclose(text);
 }
-
-}  // namespace
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
@@ -57,20 +53,17 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
 }
 
 // The eight operations, as the vendor library declares them, answered by the unit.
-#define ANSWER(name, parameters, call)            \
-    std::uint32_t BRIDGE_WINAPI name parameters { \
-        return call;                              \
+using U = std::uint32_t;
+using H = std::intptr_t;
+#define ANSWER(name, parameters, call) \
+    U BRIDGE_WINAPI name parameters {  \
+        return call;                   \
     }
-ANSWER(UsbBridgeDeviceCount, (std::uint32_t * n), SimDeviceCount(n))
-ANSWER(UsbBridgeProductString, (std::uint32_t i, char* s, std::uint32_t k),
-       SimProductString(i, s, k))
-ANSWER(UsbBridgeOpen, (std::uint32_t i, std::intptr_t* h), SimOpen(i, h))
-ANSWER(UsbBridgeClose, (std::intptr_t h), SimClose(h))
-ANSWER(UsbBridgeRead, (std::intptr_t h, std::uint8_t* b, std::uint32_t l, std::uint32_t* n, void*),
-       SimRead(h, b, l, n))
-ANSWER(UsbBridgeWrite,
-       (std::intptr_t h, const std::uint8_t* b, std::uint32_t l, std::uint32_t* n, void*),
-       SimWrite(h, b, l, n))
-ANSWER(UsbBridgeFlush, (std::intptr_t h, std::uint32_t f1, std::uint32_t f2), SimFlush(h, f1, f2))
-ANSWER(UsbBridgeQueueStatus, (std::intptr_t h, std::uint32_t* n, std::uint32_t* o),
-       SimQueueStatus(h, n, o))
+ANSWER(UsbBridgeDeviceCount, (U * n), SimDeviceCount(n))
+ANSWER(UsbBridgeProductString, (U i, char* s, U k), SimProductString(i, s, k))
+ANSWER(UsbBridgeOpen, (U i, H* h), SimOpen(i, h))
+ANSWER(UsbBridgeClose, (H h), SimClose(h))
+ANSWER(UsbBridgeRead, (H h, std::uint8_t* b, U l, U* n, void*), SimRead(h, b, l, n))
+ANSWER(UsbBridgeWrite, (H h, const std::uint8_t* b, U l, U* n, void*), SimWrite(h, b, l, n))
+ANSWER(UsbBridgeFlush, (H h, U f1, U f2), SimFlush(h, f1, f2))
+ANSWER(UsbBridgeQueueStatus, (H h, U* n, U* o), SimQueueStatus(h, n, o))
