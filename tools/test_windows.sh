@@ -10,7 +10,6 @@ unset DISPLAY
 source tools/wine_session.sh
 
 readonly X64=build/windows-x64 X86=build/windows-x86 RUNS=build/wine/runs
-readonly SIGNED=build/release-test/signed/tarnwicket.exe  # made by the release test
 wine_session_start test fresh
 rm -rf "$RUNS" && mkdir -p "$RUNS"
 driver="$(windows_path $X64/tests)\\test_driver.exe"
@@ -32,22 +31,28 @@ judge() {
     else failed=$((failed + 1)) && echo "FAIL $1: ${said//$'\n'/; the unit went through: }"; fi
 }
 
+# until_done STEP: until the x64 run has done STEP, or has stopped.
+until_done() {
+    until grep -qs "did  $1" $RUNS/x64-update/driver.txt || ! kill -0 "${runs[0]}"; do sleep 0.1; done
+}
+
 readonly FINAL=("line|10|FLASH update ok" "line|30|You must power cycle your unit" shutdown\|yes)
 readonly WHOLE="searched 1, opened 1, closed 1, 8187 frames (last: 17 1 220), flash image"
 
-# First the runs that use the keyboard or ask, or show a window, while no other box is up.
-run x86-update $X86/tarnwicket.exe $X86/standin/usbbridge.dll -- 'start|.\tarnwicket.exe|340|0' \
-    command\|110 "line|30|Do NOT turn power OFF" "${FINAL[@]}" command\|105 exit\|0
-run demo-update $X64/tarnwicket-sim.exe -- 'start|.\tarnwicket-sim.exe|680|0' command\|110 \
-    "${FINAL[@]}" close exit\|0
-run x64-update $SIGNED $X64/standin/usbbridge.dll -- 'start|.\tarnwicket.exe|0|0' \
+# The run that uses the keyboard first, alone; once it is through with the keyboard, the
+# runs that show windows; once it has asked its question, the runs with boxes, their
+# first boxes some seconds apart.
+run x64-update build/release-test/signed/tarnwicket.exe $X64/standin/usbbridge.dll -- 'start|.\tarnwicket.exe|0|0' \
     "line|10|QUOLEX FPGA1 Update" "line|30|Version: 24" "line|80|Connect USB cable to QUOLEX" \
     "line|100|Close other software (e.g. GUI)" about shutdown\|yes command\|110 \
     "line|10|preparing..." shutdown\|yes "line|30|Do NOT turn power OFF" \
     shutdown\|no command\|110 ask "${FINAL[@]}" command\|105 exit\|0
-for _ in $(seq 600); do grep -qs 'did  ask' $RUNS/x64-update/driver.txt && break; sleep 0.1; done
-
-# Then the runs with boxes, the first boxes of each some seconds apart.
+until_done about
+run x86-update $X86/tarnwicket.exe $X86/standin/usbbridge.dll -- 'start|.\tarnwicket.exe|340|0' \
+    command\|110 "line|30|Do NOT turn power OFF" "${FINAL[@]}" command\|105 exit\|0
+run demo-update $X64/tarnwicket-sim.exe -- 'start|.\tarnwicket-sim.exe|680|0' command\|110 \
+    "${FINAL[@]}" close exit\|0
+until_done ask
 UNIT_REFUSE=40 run x64-abort $X64/tarnwicket.exe $X64/standin/usbbridge.dll -- \
     'start|.\tarnwicket.exe|0|540' command\|110 "line|10|Flash write:  0.0 %" \
     "box|Critical Error!!! |ERROR exit ISP mode !" "line|10|Chip Write error" \

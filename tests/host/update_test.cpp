@@ -135,9 +135,8 @@ TEST(Update, EveryScenarioEndsAsTheOperatorAndTheUnitExpect) {
 constexpr std::uint32_t kStride = TARNWICKET_SWEEP_STRIDE;
 
 // A failing call, the replies of ReplyFault, and three failing queue checks in a row.
-const char* const kFaultKinds[] = {"FailingCall", "Refusal",   "NoReply",
-                                   "ShortReply",  "LongReply", "FailingQueueChecks"};
-
+const char* const kFaultKinds[] = {"Call",       "Refusal",   "NoReply",
+                                   "ShortReply", "LongReply", "Queue"};
 class FaultSweep : public testing::TestWithParam<int> {};
 
 TEST_P(FaultSweep, EveryUpdateEndsSoundly) {

@@ -108,8 +108,7 @@ static bool ShowsWarningIcon(HWND box) {
 // With the program's window in front, a key as typed: with Alt unless it is Escape, and
 // with Shift where the character needs it ("?").
 static void Press(wchar_t key) {
-    SetForegroundWindow(g_window);
-    Sleep(200);
+    WaitFor([] { return SetForegroundWindow(g_window) && GetForegroundWindow() == g_window; });
     const SHORT typed = key == VK_ESCAPE ? VK_ESCAPE : VkKeyScanW(key);
     std::vector<BYTE> keys = {LOBYTE(typed)};
     keys.insert(keys.begin(), (HIBYTE(typed) & 1) != 0, VK_SHIFT);
