@@ -26,9 +26,10 @@ run() {
 
 # judge NAME [UNIT]: the driver's word, then what the unit went through, if there was one.
 judge() {
-    local said && said=$(tr -d '\r' <"$RUNS/$1/driver.txt" | grep -E '^(ok|FAIL)'; cat "$RUNS/$1/unit.txt" 2>/dev/null || true)
-    if [ "$said" = "ok   $1${2:+$'\n'$2}" ]; then passed=$((passed + 1)) && echo "ok   $1"
-    else failed=$((failed + 1)) && echo "FAIL $1: ${said//$'\n'/; the unit went through: }"; fi
+    local said=$(tr -d '\r' <"$RUNS/$1/driver.txt" | grep -E '^(ok|FAIL)' || echo "FAIL $1: it said nothing")
+    local unit=$(cat "$RUNS/$1/unit.txt" 2>/dev/null || echo "no unit")
+    [[ "$said" == ok* ]] && [ "$unit" = "${2:-no unit}" ] && passed=$((passed + 1)) && echo "$said" && return
+    failed=$((failed + 1)) && echo "${said/#ok*/FAIL $1: the unit went through: $unit}"
 }
 
 # until_done STEP: until the x64 run has done STEP, or has stopped.

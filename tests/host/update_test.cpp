@@ -129,11 +129,6 @@ TEST(Update, EveryScenarioEndsAsTheOperatorAndTheUnitExpect) {
         << "not an abort code: nothing happens";
 }
 
-// The first and the last 120 steps are struck, and every kStride-th between: every one
-// in the plain build, every 31st under the sanitizers, which make a run several times
-// slower. The unit treats every block alike, so the sample loses little.
-constexpr std::uint32_t kStride = TARNWICKET_SWEEP_STRIDE;
-
 // A failing call, the replies of ReplyFault, and three failing queue checks in a row.
 const char* const kFaultKinds[] = {"Call",       "Refusal",   "NoReply",
                                    "ShortReply", "LongReply", "Queue"};
@@ -148,7 +143,10 @@ TEST_P(FaultSweep, EveryUpdateEndsSoundly) {
         return struck == PortOp::Any || c.op == struck;  // one queue check a frame, when clean
     });
     for (std::uint32_t at = 1; at <= steps; ++at) {
-        if (at <= 120 || at + 120 > steps || at % kStride == 0) {
+        // The first and the last 120 steps, and every one between, or under the sanitizers,
+        // which make a run several times slower, every 31st: the unit treats every block
+        // alike, so the sample loses little.
+        if (at <= 120 || at + 120 > steps || at % TARNWICKET_SWEEP_STRIDE == 0) {
             const std::optional<int> status =
                 RunUpdate(kind == 0   ? UnitScript{.portFaults = {{.call = at}}}
                           : kind == 5 ? Fail(PortOp::QueueStatus, at, 3)

@@ -77,8 +77,8 @@ static std::vector<bool> Picture(int x, int y, int w, int h, Draw draw) {
 // Whether the band of the status line at `y` shows `text` as the program draws it, in
 // the default font at x = 10, and nothing else. Lines lie 20 pixels apart at least.
 static bool LineShows(int y, const std::wstring& text) {
-    DWORD_PTR woken = 0;  // the worker's drawing reaches the screen once the window's thread wakes
-    SendMessageTimeoutW(g_window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &woken);
+    // The worker's drawing reaches the screen once the window's thread wakes.
+    SendMessageTimeoutW(g_window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, nullptr);
     RECT client = {};
     POINT at = {0, y};
     GetClientRect(g_window, &client);
