@@ -29,7 +29,7 @@ judge() {
     local said=$(tr -d '\r' <"$RUNS/$1/driver.txt" | grep -E '^(ok|FAIL)' || echo "FAIL $1: it said nothing")
     local unit=$(cat "$RUNS/$1/unit.txt" 2>/dev/null || echo "no unit")
     [[ "$said" == ok* ]] && [ "$unit" = "${2:-no unit}" ] && passed=$((passed + 1)) && echo "$said" && return
-    failed=$((failed + 1)) && echo "${said/#ok*/FAIL $1: the unit went through: $unit}"
+    failed=$((failed + 1)) && echo "${said/#ok*/FAIL $1}; the unit went through: $unit"
 }
 
 # until_done STEP: until the x64 run has done STEP, or has stopped.
