@@ -42,8 +42,8 @@ static std::wstring Text(HWND window) {
     return text;
 }
 
-// A visible top-level window of the program, of class `name`: "#32770" for a box or a
-// dialog, "#32768" for a pop-up menu.
+// A visible top-level window of the program, of class `name` ("#32770": a box or a
+// dialog).
 static HWND ProgramWindow(const wchar_t* name) {
     DWORD process = 0;
     for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, name, nullptr)) != nullptr;) {
@@ -105,14 +105,13 @@ static bool ShowsWarningIcon(HWND box) {
     return yellow > 100;
 }
 
-// With the program's window in front, a key as typed: with Alt unless it is Escape, and
-// with Shift where the character needs it ("?").
+// With the program's window in front, Alt and a key as typed: with Shift where the
+// character needs it ("?").
 static void Press(wchar_t key) {
     WaitFor([] { return SetForegroundWindow(g_window) && GetForegroundWindow() == g_window; });
-    const SHORT typed = key == VK_ESCAPE ? VK_ESCAPE : VkKeyScanW(key);
-    std::vector<BYTE> keys = {LOBYTE(typed)};
-    keys.insert(keys.begin(), (HIBYTE(typed) & 1) != 0, VK_SHIFT);
-    keys.insert(keys.begin(), key != VK_ESCAPE, VK_MENU);
+    const SHORT typed = VkKeyScanW(key);
+    std::vector<BYTE> keys = {VK_MENU, LOBYTE(typed)};
+    keys.insert(keys.begin() + 1, (HIBYTE(typed) & 1) != 0, VK_SHIFT);
     for (const BYTE k : keys)
         keybd_event(k, 0, 0, 0);
     for (auto k = keys.rbegin(); k != keys.rend(); ++k)
