@@ -38,11 +38,17 @@ bool WriteFlashImage() {
     const std::uint8_t* chunk = FlashImage;
     for (int block = 0; block < kFlashBlocks; ++block) {
         PauseMs(kBlockPauseMs);
+        if (UpdateStopRequested()) {
+            return false;
+        }
         if (!SendBlockSelect(static_cast<std::uint8_t>(block), selectReply)) {
             // Reported, and the block is written all the same.
             ShowWarning(L"ERROR setting Block Index mode !", kUpdateCaption);
         }
         for (int c = 0; c < kChunksPerBlock; ++c, chunk += kChunkBytes) {
+            if (UpdateStopRequested()) {
+                return false;
+            }
             if (!SendChunkWrite(chunk, chunkReply)) {
                 ShowWarning(L"ERROR exit ISP mode !", kUpdateCaption);
                 return false;

@@ -5,5 +5,6 @@
 constexpr int kFlashBlocks = 248;
 constexpr int kChunksPerBlock = 32;
 
-// True when every chunk of every block was accepted; false as soon as one was refused.
+// True when every chunk of every block was accepted; false as soon as one was refused,
+// or before the next frame once a stop is requested.
 bool WriteFlashImage();

@@ -29,6 +29,17 @@ constexpr const wchar_t* kAbortTexts[] = {
     kText6.data(), kText7.data(), kText8.data(), kText9.data(), kText10.data(),
 };
 
+// Whatever went wrong, try to leave the unit out of programming mode, then let it go.
+[[noreturn]] void LeaveUnitAndEnd() {
+    PauseMs(kBeforeIspExitMs);
+    if (!SendIspExit()) {
+        ShowWarning(L"ERROR exit ISP mode !", kUpdateCaption);
+    }
+    CloseDeviceConnection();
+    HoldSystemAwake(false);
+    EndProcess(kAbortExitStatus);
+}
+
 }  // namespace
 
 void AbortUpdate(std::uint8_t code) {
@@ -38,12 +49,10 @@ void AbortUpdate(std::uint8_t code) {
     ReportUpdateFailed();
     DrawStatusLine(kAbortTexts[code - 1], kLine1Y);
     ShowWarning(L" ", kUpdateCaption);
-    PauseMs(kBeforeIspExitMs);
-    // Whatever went wrong, try to leave the unit out of programming mode.
-    if (!SendIspExit()) {
-        ShowWarning(L"ERROR exit ISP mode !", kUpdateCaption);
-    }
-    CloseDeviceConnection();
-    HoldSystemAwake(false);
-    EndProcess(kAbortExitStatus);
+    LeaveUnitAndEnd();
+}
+
+void EndStoppedUpdate() {
+    ReportUpdateFailed();
+    LeaveUnitAndEnd();
 }

@@ -10,3 +10,8 @@ constexpr int kAbortExitStatus = 1;
 
 // For a code of 1 to 10 it never returns; any other code returns at once.
 void AbortUpdate(std::uint8_t code);
+
+// The end of an update that the operator or Windows stopped during the write: as an
+// abort ends, without its line and its blank box, since the operator has just
+// answered. Never returns.
+[[noreturn]] void EndStoppedUpdate();

@@ -41,6 +41,11 @@ void UpdateWorker() {
     // From here a sleeping computer or a shutdown could cut the unit off mid-write.
     HoldSystemAwake(true);
     ReportUpdateStarted();
+    if (UpdateStopRequested()) {  // the window closed before it knew of the unit
+        CloseDeviceConnection();
+        HoldSystemAwake(false);
+        return;
+    }
 
     DrawStatusLine(kUpdating.data(), kLine1Y);
     DrawStatusLine(kKeepPowerOn.data(), kLine2Y);
@@ -48,6 +53,9 @@ void UpdateWorker() {
     PauseMs(kAfterIspEnterMs);
 
     if (!WriteFlashImage()) {
+        if (UpdateStopRequested()) {
+            EndStoppedUpdate();
+        }
         AbortUpdate(kAbortChipWriteFailed);
     }
 

@@ -149,6 +149,9 @@ void ReportUpdateFailed() {
 void ReportUpdateEnded() {
     Heard("ended");
 }
+bool UpdateStopRequested() {
+    return false;
+}
 void HoldSystemAwake(bool hold) {
     Heard(hold ? "awake" : "asleep");
 }
