@@ -5,6 +5,9 @@
 
 namespace {
 
+constexpr const wchar_t* kAwakeReason =
+    L"QUOLEX firmware update in progress. Do not turn power off.";
+
 // The thread's one parameter carries the body to run.
 DWORD WINAPI RunThreadBody(LPVOID parameter) {
     const auto body = reinterpret_cast<void (*)()>(parameter);
@@ -32,9 +35,33 @@ bool StartDetachedThread(void (*body)()) {
     return true;
 }
 
-// The hold belongs to the calling thread and ends with it at the latest.
+// Two holds. The thread's execution state keeps the computer from idle sleep; it
+// belongs to the calling thread and ends with it at the latest. The power request,
+// the process's, is named with its reason by `powercfg /requests`, and on computers
+// with modern standby it also keeps the program running when the screen goes off,
+// where a desktop program would otherwise be paused (execution required: Windows 8
+// and later; on Windows 7 that part is refused, and the rest holds).
 void HoldSystemAwake(bool hold) {
-    SetThreadExecutionState(hold ? ES_CONTINUOUS | ES_SYSTEM_REQUIRED : ES_CONTINUOUS);
+    static HANDLE request = INVALID_HANDLE_VALUE;
+    if (hold) {
+        SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+        REASON_CONTEXT reason = {
+            POWER_REQUEST_CONTEXT_VERSION, POWER_REQUEST_CONTEXT_SIMPLE_STRING, {}};
+        reason.Reason.SimpleReasonString = const_cast<LPWSTR>(kAwakeReason);
+        request = PowerCreateRequest(&reason);
+        if (request != INVALID_HANDLE_VALUE) {
+            PowerSetRequest(request, PowerRequestSystemRequired);
+            PowerSetRequest(request, PowerRequestExecutionRequired);
+        }
+        return;
+    }
+    if (request != INVALID_HANDLE_VALUE) {
+        PowerClearRequest(request, PowerRequestExecutionRequired);
+        PowerClearRequest(request, PowerRequestSystemRequired);
+        CloseHandle(request);
+        request = INVALID_HANDLE_VALUE;
+    }
+    SetThreadExecutionState(ES_CONTINUOUS);
 }
 
 void EndProcess(int status) {
