@@ -1,7 +1,7 @@
 // The vendor library's functions as the Windows loader sees them: C linkage, the
-// WINAPI calling convention, exported by ordinal only. The program imports them
-// (bridge_port_library.cpp); the stand-in library of the Windows tests exports them.
-// The names are ours; only the ordinals bind, through usbbridge.def.
+// WINAPI calling convention, exported by ordinal only. The program finds them by
+// their ordinals (bridge_port_library.cpp); the stand-in library of the Windows tests
+// exports them. The names are ours; only the ordinals bind.
 #pragma once
 
 #include <cstdint>

@@ -18,9 +18,15 @@ constexpr std::uint32_t kProductStringBytes = 256;
 constexpr std::uint32_t kSerialStringKind = 0;
 constexpr std::uint32_t kSecondProductStringKind = 2;
 
-// Called once when the program starts, before any other port operation. The
-// simulated port puts its demo unit in place here; the vendor library needs nothing.
-void PrepareBridgePort();
+// Called once when the program starts, before its window opens and before any other
+// port operation. The simulated port puts its demo unit in place here; the vendor
+// port loads and checks the library. False when the port cannot serve: the operator
+// has been told why, and the program ends.
+bool PrepareBridgePort();
+
+// Called on the UI thread as the program ends: waits until no port operation is under
+// way and lets no other begin, so that the process never ends inside one.
+void EndBridgePort();
 
 // Ordinal 1: number of attached bridge devices.
 BridgeStatus BridgeDeviceCount(std::uint32_t* count);

@@ -1,41 +1,217 @@
-// The port answered by the USB bridge vendor library, imported by ordinal: the
-// program that operators run against a real QUOLEX unit.
+// The port answered by the USB bridge vendor library: the program that operators run
+// against a real QUOLEX unit. The library is loaded by its full path from the
+// program's own folder, never from wherever Windows would search first (the system
+// folders, the current folder, PATH), and it is checked before the main window
+// opens: it must be there, of the program's width, and have all eight operations.
+// This is the one file of the device link that speaks to Windows itself.
+#include <windows.h>
+
+#include <cstring>
+#include <iterator>
+
 #include "device/bridge_library_abi.h"
 #include "device/bridge_port.h"
+#include "ui/status_display.h"
 
-// The library needs no set-up before its first call.
-void PrepareBridgePort() {}
+namespace {
+
+#if defined(_WIN64)
+constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_AMD64;
+constexpr WORD kOtherMachine = IMAGE_FILE_MACHINE_I386;
+constexpr const wchar_t* kOwnWidth = L"64-bit";
+constexpr const wchar_t* kOtherWidth = L"32-bit";
+constexpr const wchar_t* kOtherFolder = L"x86";
+#else
+constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_I386;
+constexpr WORD kOtherMachine = IMAGE_FILE_MACHINE_AMD64;
+constexpr const wchar_t* kOwnWidth = L"32-bit";
+constexpr const wchar_t* kOtherWidth = L"64-bit";
+constexpr const wchar_t* kOtherFolder = L"x64";
+#endif
+constexpr const wchar_t* kLibrary = TARNWICKET_BRIDGE_LIBRARY;
+constexpr const wchar_t* kCaption = L"QUOLEX Tarnwicket";
+
+// The eight operations, by the vendor's ordinals.
+struct Operations {
+    decltype(&UsbBridgeDeviceCount) deviceCount;
+    decltype(&UsbBridgeProductString) productString;
+    decltype(&UsbBridgeOpen) open;
+    decltype(&UsbBridgeClose) close;
+    decltype(&UsbBridgeRead) read;
+    decltype(&UsbBridgeWrite) write;
+    decltype(&UsbBridgeFlush) flush;
+    decltype(&UsbBridgeQueueStatus) queueStatus;
+};
+Operations g_library = {};
+
+// Held around every call into the library, and for good once the program ends, so
+// that the process never ends while the worker is inside the library: Windows would
+// end the worker there and then run the library's detach code, which may wait for a
+// lock the ended worker held.
+SRWLOCK g_callLock = SRWLOCK_INIT;
+
+template <typename Operation, typename... Arguments>
+BridgeStatus Call(Operation operation, Arguments... arguments) {
+    AcquireSRWLockExclusive(&g_callLock);
+    const BridgeStatus status = operation(arguments...);
+    ReleaseSRWLockExclusive(&g_callLock);
+    return status;
+}
+
+template <typename Operation>
+bool Bind(HMODULE library, WORD ordinal, Operation& operation, WORD& missing) {
+    const FARPROC address = GetProcAddress(library, MAKEINTRESOURCEA(ordinal));
+    // Through void (*)(), which converts to any function type without a warning.
+    operation = reinterpret_cast<Operation>(reinterpret_cast<void (*)()>(address));
+    missing = address == nullptr && missing == 0 ? ordinal : missing;
+    return address != nullptr;
+}
+
+// The machine a PE file was built for, from its headers; 0 when it cannot be read.
+WORD MachineOf(const wchar_t* path) {
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    unsigned char head[4096] = {};
+    DWORD read = 0;
+    ReadFile(file, head, sizeof(head), &read, nullptr);
+    CloseHandle(file);
+    DWORD at = 0;  // the PE signature's offset, at 0x3C of the DOS header
+    std::memcpy(&at, head + 0x3C, sizeof(at));
+    if (read < 0x40 || head[0] != 'M' || head[1] != 'Z' || at > read - 6 ||
+        std::memcmp(head + at, "PE\0\0", 4) != 0) {
+        return 0;
+    }
+    WORD machine = 0;
+    std::memcpy(&machine, head + at + 4, sizeof(machine));
+    return machine;
+}
+
+// Paths and texts are built in fixed buffers, long enough for any Windows path: the
+// library of the C++ strings would double the program's size.
+constexpr std::size_t kTextChars = 33000;
+struct Text {
+    wchar_t chars[kTextChars];
+    std::size_t length;
+};
+
+template <typename... Parts>
+const wchar_t* Compose(Text& text, const Parts*... parts) {
+    text.length = 0;
+    for (const wchar_t* part : {parts...}) {
+        while (*part != L'\0' && text.length + 1 < kTextChars) {
+            text.chars[text.length++] = *part++;
+        }
+    }
+    text.chars[text.length] = L'\0';
+    return text.chars;
+}
+
+// A number as the operator reads it.
+const wchar_t* Decimal(wchar_t (&digits)[12], unsigned long n) {
+    wchar_t* at = std::end(digits) - 1;
+    *at = L'\0';
+    do {
+        *--at = static_cast<wchar_t>(L'0' + n % 10);
+    } while ((n /= 10) != 0);
+    return at;
+}
+
+Text g_folder, g_program, g_path, g_text;
+
+// One box that says what is wrong with the library and what to do; then the program
+// ends without opening its window.
+template <typename... Parts>
+bool Refuse(const Parts*... parts) {
+    ShowWarning(Compose(g_text, parts...), kCaption);
+    return false;
+}
+
+}  // namespace
+
+bool PrepareBridgePort() {
+    // The folder and file name of the running program.
+    const DWORD length = GetModuleFileNameW(nullptr, g_folder.chars, kTextChars);
+    std::size_t slash = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        slash = g_folder.chars[i] == L'\\' ? i : slash;
+    }
+    const wchar_t* program = Compose(g_program, g_folder.chars + slash + 1);
+    g_folder.chars[slash] = L'\0';
+    const wchar_t* folder = g_folder.chars;
+    const wchar_t* path = Compose(g_path, folder, L"\\", kLibrary);
+    const wchar_t* own = kOwnWidth;
+    wchar_t number[12];
+    if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) {
+        return Refuse(kLibrary, L" is missing from the folder of ", program, L", ", folder,
+                      L". Put the USB bridge vendor's ", own, L" ", kLibrary,
+                      L" there and start the program again.");
+    }
+    if (MachineOf(path) == kOtherMachine) {
+        return Refuse(kLibrary, L" beside ", program, L", in ", folder, L", is a ", kOtherWidth,
+                      L" library. Start the ", kOtherWidth, L" program in ", kOtherFolder,
+                      L"\\ instead, or put the vendor's ", own, L" library here.");
+    }
+    // Its own dependencies are looked for in its folder first.
+    HMODULE module = LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (module == nullptr) {
+        return Refuse(kLibrary, L" beside ", program, L", in ", folder,
+                      L", could not be loaded (Windows error ", Decimal(number, GetLastError()),
+                      L"). Put the vendor's ", own, L" ", kLibrary,
+                      L" here again, with the files that came with it.");
+    }
+    WORD missing = 0;
+    Operations& l = g_library;
+    const bool all = Bind(module, 1, l.deviceCount, missing) &
+                     Bind(module, 2, l.productString, missing) & Bind(module, 3, l.open, missing) &
+                     Bind(module, 4, l.close, missing) & Bind(module, 6, l.read, missing) &
+                     Bind(module, 7, l.write, missing) & Bind(module, 9, l.flush, missing) &
+                     Bind(module, 12, l.queueStatus, missing);
+    if (!all) {
+        return Refuse(kLibrary, L" beside ", program, L", in ", folder,
+                      L", is not the USB bridge vendor's library: it lacks operation ",
+                      Decimal(number, missing), L". Put the vendor's ", own, L" ", kLibrary,
+                      L" here.");
+    }
+    return true;
+}
+
+void EndBridgePort() {
+    AcquireSRWLockExclusive(&g_callLock);  // and never released: the process is ending
+}
 
 BridgeStatus BridgeDeviceCount(std::uint32_t* count) {
-    return UsbBridgeDeviceCount(count);
+    return Call(g_library.deviceCount, count);
 }
 
 BridgeStatus BridgeProductString(std::uint32_t index, char* buffer, std::uint32_t kind) {
-    return UsbBridgeProductString(index, buffer, kind);
+    return Call(g_library.productString, index, buffer, kind);
 }
 
 BridgeStatus BridgeOpen(std::uint32_t index, BridgeHandle* handle) {
-    return UsbBridgeOpen(index, handle);
+    return Call(g_library.open, index, handle);
 }
 
 BridgeStatus BridgeClose(BridgeHandle handle) {
-    return UsbBridgeClose(handle);
+    return Call(g_library.close, handle);
 }
 
 BridgeStatus BridgeRead(BridgeHandle handle, std::uint8_t* buffer, std::uint32_t length,
                         std::uint32_t* count) {
-    return UsbBridgeRead(handle, buffer, length, count, nullptr);
+    return Call(g_library.read, handle, buffer, length, count, nullptr);
 }
 
 BridgeStatus BridgeWrite(BridgeHandle handle, const std::uint8_t* buffer, std::uint32_t length,
                          std::uint32_t* count) {
-    return UsbBridgeWrite(handle, buffer, length, count, nullptr);
+    return Call(g_library.write, handle, buffer, length, count, nullptr);
 }
 
 BridgeStatus BridgeFlush(BridgeHandle handle, std::uint32_t flag1, std::uint32_t flag2) {
-    return UsbBridgeFlush(handle, flag1, flag2);
+    return Call(g_library.flush, handle, flag1, flag2);
 }
 
 BridgeStatus BridgeQueueStatus(BridgeHandle handle, std::uint32_t* waiting, std::uint32_t* other) {
-    return UsbBridgeQueueStatus(handle, waiting, other);
+    return Call(g_library.queueStatus, handle, waiting, other);
 }

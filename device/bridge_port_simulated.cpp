@@ -4,12 +4,16 @@
 
 // The demo unit: serial "2031", accepts everything, answers each frame after about
 // a millisecond, like a full-speed USB round trip.
-void PrepareBridgePort() {
+bool PrepareBridgePort() {
     UnitScript demo;
     demo.replyLatencyUs = 1000;
     demo.record = false;
     ResetSimulatedUnit(demo);
+    return true;
 }
+
+// The simulated unit is never destroyed: a worker may go on talking to it.
+void EndBridgePort() {}
 
 BridgeStatus BridgeDeviceCount(std::uint32_t* count) {
     return SimDeviceCount(count);

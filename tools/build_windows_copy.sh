@@ -16,6 +16,11 @@ case "$DEST" in
   *) echo "build_windows_copy.sh: $DEST is not a folder under build/" >&2; exit 2 ;;
 esac
 
+# The copy is outside git: it is told the build number and whether the tree is a clean
+# commit, as a build in the tree works them out (cmake/write_version_header.cmake).
+build_number=$(git rev-list --count HEAD)
+private_build=$([ -z "$(git status --porcelain)" ] && echo 0 || echo 1)
+
 rm -rf "$DEST"
 mkdir -p "$DEST"
 git ls-files -z --cached --others --exclude-standard |
@@ -26,6 +31,7 @@ git ls-files -z --cached --others --exclude-standard |
 
 cd "$DEST"
 for preset in "${PRESETS[@]}"; do
-  cmake --preset "$preset" -DTARNWICKET_COMMIT="$COMMIT" >/dev/null
+  cmake --preset "$preset" -DTARNWICKET_COMMIT="$COMMIT" -DTARNWICKET_BUILD_NUMBER="$build_number" \
+    -DTARNWICKET_PRIVATE_BUILD="$private_build" >/dev/null
   cmake --build --preset "$preset" --target tarnwicket tarnwicket-sim
 done

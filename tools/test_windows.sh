@@ -15,20 +15,25 @@ rm -rf "$RUNS" && mkdir -p "$RUNS"
 driver="$(windows_path $X64/tests)\\test_driver.exe"
 passed=0 failed=0 runs=()
 
-# run NAME FILE... -- STEP...: the driver works the program in build/wine/runs/NAME,
-# where the files are put first. Variables set for the call reach the stand-in.
+# run NAME FILE[@FOLDER]... -- STEP...: the driver works the program in
+# build/wine/runs/NAME, where the files are put first, each in FOLDER below it if given.
+# Variables set for the call reach the stand-in.
 run() {
     local name=$1 && mkdir -p "$RUNS/$1" && shift
-    while [ "$1" != -- ]; do cp "$1" "$RUNS/$name/" && shift; done
+    while [ "$1" != -- ]; do
+        local folder=. && [[ $1 == *@* ]] && folder=${1#*@}
+        mkdir -p "$RUNS/$name/$folder" && cp "${1%@*}" "$RUNS/$name/$folder" && shift
+    done
     (cd "$RUNS/$name" && timeout 180 wine "$driver" "$name" "${@:2}" >driver.txt 2>&1 || true) &
     runs+=($!)
 }
 
-# judge NAME [UNIT]: the driver's word, then what the unit went through, if there was one.
+# judge NAME [UNIT]: the driver's word, then what the unit went through, if there was one
+# (UNIT a pattern: * stands for any number of frames).
 judge() {
     local said=$(tr -d '\r' <"$RUNS/$1/driver.txt" | grep -E '^(ok|FAIL)' || echo "FAIL $1: it said nothing")
     local unit=$(cat "$RUNS/$1/unit.txt" 2>/dev/null || echo "no unit")
-    [[ "$said" == ok* ]] && [ "$unit" = "${2:-no unit}" ] && passed=$((passed + 1)) && echo "$said" && return
+    [[ "$said" == ok* ]] && [[ "$unit" == ${2:-no unit} ]] && passed=$((passed + 1)) && echo "$said" && return
     failed=$((failed + 1)) && echo "${said/#ok*/FAIL $1}; the unit went through: $unit"
 }
 
@@ -38,7 +43,12 @@ until_done() {
 }
 
 readonly FINAL=("line|10|FLASH update ok" "line|30|You must power cycle your unit" shutdown\|yes)
-readonly WHOLE="searched 1, opened 1, closed 1, 8187 frames (last: 17 1 220), flash image"
+readonly VETO=", shutdown at the first frame refused"
+readonly WHOLE="searched 1, opened 1, closed 1, 8187 frames (last: 17 1 220), flash image$VETO"
+# Stopped during the write (FRAMES a pattern: how many the unit had by then), so out of
+# programming mode and closed.
+stopped() { echo "searched 1, opened 1, closed 1, $1 frames (last: 16 5 80 2 0), flash not the image$VETO"; }
+readonly LIBRARY="usbbridge.dll beside tarnwicket.exe, in"
 
 # The run that uses the keyboard first, alone; once it is through with the keyboard, the
 # runs that show windows; once it has asked its question, the runs with boxes, their
@@ -47,7 +57,7 @@ run x64-update build/release-test/signed/tarnwicket.exe $X64/standin/usbbridge.d
     "line|10|QUOLEX FPGA1 Update" "line|30|Version: 24" "line|80|Connect USB cable to QUOLEX" \
     "line|100|Close other software (e.g. GUI)" about shutdown\|yes command\|110 \
     "line|10|preparing..." shutdown\|yes "line|30|Do NOT turn power OFF" \
-    shutdown\|no command\|110 ask "${FINAL[@]}" command\|105 exit\|0
+    shutdown\|no command\|110 ask\|no "${FINAL[@]}" command\|105 exit\|0
 until_done about
 run x86-update $X86/tarnwicket.exe $X86/standin/usbbridge.dll -- 'start|.\tarnwicket.exe|340|0' \
     command\|110 "line|30|Do NOT turn power OFF" "${FINAL[@]}" command\|105 exit\|0
@@ -63,15 +73,29 @@ UNIT_MISSING=1 run x64-no-unit $X64/tarnwicket.exe $X64/standin/usbbridge.dll --
     'start|.\tarnwicket.exe|680|540' command\|110 "box| |Error retrieving serial string!" \
     "box| |Usb device not connected!" "line|10|preparing..." shutdown\|yes command\|110 \
     "box| |Error retrieving serial string!" "box| |Usb device not connected!" close exit\|0
-run x64-no-library $X64/tarnwicket.exe -- 'launch|.\tarnwicket.exe' exit\|other
+run x64-close-anyway $X64/tarnwicket.exe $X64/standin/usbbridge.dll -- \
+    'start|.\tarnwicket.exe|340|540' command\|110 "line|30|Do NOT turn power OFF" pause\|3000 ask\|yes exit\|1
+run x64-end-session $X64/tarnwicket.exe $X64/standin/usbbridge.dll -- \
+    'start|.\tarnwicket.exe|0|270' command\|110 "line|30|Do NOT turn power OFF" endsession exit\|1
+# The program in prog\, started from a folder that holds the library it needs: only its
+# own folder counts.
+run x64-no-library $X64/tarnwicket.exe@prog $X64/standin/usbbridge.dll -- 'launch|prog\tarnwicket.exe' \
+    "box|QUOLEX Tarnwicket|usbbridge.dll is missing from the folder of tarnwicket.exe, \
+$(windows_path "$RUNS")\x64-no-library\prog. Put the USB bridge vendor's 64-bit usbbridge.dll there and start the program again." exit\|other
+run x64-wrong-width $X64/tarnwicket.exe@prog $X86/standin/usbbridge.dll@prog $X64/standin/usbbridge.dll -- \
+    'launch|prog\tarnwicket.exe' "box|QUOLEX Tarnwicket|$LIBRARY $(windows_path "$RUNS")\x64-wrong-width\prog, \
+is a 32-bit library. Start the 32-bit program in x86\ instead, or put the vendor's 64-bit library here." exit\|other
 wait "${runs[@]}"
 
 judge x64-update "$WHOLE"
 judge x86-update "$WHOLE"
 judge demo-update
-judge x64-abort "searched 1, opened 1, closed 1, 41 frames (last: 16 5 80 2 0), flash not the image"
+judge x64-abort "searched 1, opened 1, closed 1, 41 frames (last: 16 5 80 2 0), flash not the image$VETO"
+judge x64-close-anyway "$(stopped '[1-9][0-9]*')"
+judge x64-end-session "$(stopped '*')"
 judge x64-no-unit "searched 2, opened 0, closed 0, 0 frames (last:), flash not the image"
 judge x64-no-library
+judge x64-wrong-width
 echo "Each run's folder, with what its driver said, is in $RUNS."
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -28,10 +28,16 @@ int RunMessageLoop(HACCEL accelerators) {
     return static_cast<int>(message.wParam);
 }
 
+// The vendor library is missing, of the other width or not the vendor's: the box has
+// said so, and the program ends without its window.
+constexpr int kNoBridgeLibraryExitStatus = 2;
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showMode) {
-    PrepareBridgePort();
+    if (!PrepareBridgePort()) {
+        return kNoBridgeLibraryExitStatus;
+    }
 
     LoadWindowTexts(instance);
     RegisterMainWindowClass(instance);
@@ -45,5 +51,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showMode) {
     UpdateWindow(MainWindow());
     HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_TARNWICKET));
     DrawStartUpLines();
-    return RunMessageLoop(accelerators);
+    const int status = RunMessageLoop(accelerators);
+    // A worker may still be searching for the unit: the process ends between two of its
+    // calls into the vendor library, never inside one.
+    EndBridgePort();
+    return status;
 }

@@ -3,6 +3,7 @@
 #include "ui/about_box.h"
 #include "ui/resource.h"
 #include "ui/taskbar_progress.h"
+#include "ui/update_reports.h"
 #include "update/flash_writer.h"
 #include "update/update_worker.h"
 
@@ -16,6 +17,9 @@ constexpr const wchar_t* kCloseDuringUpdateText =
     L"A firmware update is in progress. Closing now can leave the QUOLEX unit "
     L"unusable.\n\nClose anyway?";
 constexpr const wchar_t* kCloseDuringUpdateCaption = L"QUOLEX Tarnwicket";
+// How long the window waits, as the session ends, for the worker to take the unit out
+// of programming mode: the exchange under way and IspExit take 4.1 s at the most.
+constexpr DWORD kEndSessionWaitMs = 5000;
 
 HINSTANCE g_instance = nullptr;
 HWND g_mainWindow = nullptr;
@@ -30,6 +34,9 @@ bool g_askingToClose = false;
 // UI thread only. From the worker's report that the unit is open until it has ended:
 // a shutdown or log-off now could leave the unit half-written.
 bool g_unitBeingWritten = false;
+// UI thread only: the operator has closed the window while the unit was written; it
+// closes once the worker has let go of the unit.
+bool g_closing = false;
 
 constexpr const wchar_t* kShutdownBlockReason =
     L"QUOLEX firmware update in progress. Do not turn power off.";
@@ -41,8 +48,14 @@ void EnableUpdateCommand(HWND window, bool enabled) {
 
 // Leaving in the middle of the flash write can leave the unit unusable: the operator
 // is asked first. While the box is up the worker may end; then there is nothing left
-// to protect and the window closes whatever the answer.
+// to protect and the window closes whatever the answer. Or the unit may be opened
+// meanwhile: then the answer yes stops the worker, which takes the unit out of
+// programming mode and ends the program itself, with status 1 if the write was cut
+// short. A worker still searching for the unit never begins to write.
 void CloseMainWindow(HWND window) {
+    if (g_closing) {
+        return;
+    }
     if (g_updateRunning) {
         if (g_askingToClose) {
             return;
@@ -54,6 +67,11 @@ void CloseMainWindow(HWND window) {
         if (answer != IDYES && g_updateRunning) {
             return;
         }
+    }
+    RequestUpdateStop();
+    if (g_unitBeingWritten) {
+        g_closing = true;
+        return;
     }
     DestroyWindow(window);
 }
@@ -132,6 +150,9 @@ LRESULT OnUpdateEnded(HWND window) {
         ClearTaskbarProgress(window);
         FlashIfInBackground(window);
     }
+    if (g_closing) {
+        DestroyWindow(window);
+    }
     return 0;
 }
 
@@ -139,6 +160,20 @@ LRESULT OnUpdateEnded(HWND window) {
 // being written.
 LRESULT OnQueryEndSession() {
     return g_unitBeingWritten ? FALSE : TRUE;
+}
+
+// The session ends whatever the window answered: the user chose to shut down anyway,
+// or the shutdown was forced. Windows may end the process at any moment once this
+// returns, so the worker stops before its next frame, and while the unit is written
+// the window waits a few seconds for it to take the unit out of programming mode.
+LRESULT OnEndSession(WPARAM ending) {
+    if (ending) {
+        RequestUpdateStop();
+        if (g_unitBeingWritten) {
+            WaitForUpdateEnd(kEndSessionWaitMs);
+        }
+    }
+    return 0;
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -153,6 +188,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return OnDestroy();
         case WM_QUERYENDSESSION:
             return OnQueryEndSession();
+        case WM_ENDSESSION:
+            return OnEndSession(wParam);
         case kUpdateStartedMessage:
             return OnUpdateStarted(window);
         case kUpdateProgressMessage:

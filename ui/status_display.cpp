@@ -25,19 +25,3 @@ void DrawStatusLine(const wchar_t* text, int y) {
 void ShowWarning(const wchar_t* text, const wchar_t* caption) {
     MessageBoxW(nullptr, text, caption, MB_ICONWARNING | MB_OK);
 }
-
-void ReportUpdateStarted() {
-    PostMessageW(MainWindow(), kUpdateStartedMessage, 0, 0);
-}
-
-void ReportUpdateProgress(int block) {
-    PostMessageW(MainWindow(), kUpdateProgressMessage, static_cast<WPARAM>(block), 0);
-}
-
-void ReportUpdateFailed() {
-    PostMessageW(MainWindow(), kUpdateFailedMessage, 0, 0);
-}
-
-void ReportUpdateEnded() {
-    PostMessageW(MainWindow(), kUpdateEndedMessage, 0, 0);
-}

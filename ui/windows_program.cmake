@@ -4,7 +4,7 @@
 enable_language(RC)
 
 set(TARNWICKET_BRIDGE_LIBRARY "usbbridge.dll" CACHE STRING
-    "File name of the USB bridge vendor library that tarnwicket.exe imports")
+    "File name of the USB bridge vendor library that tarnwicket.exe loads from its folder")
 
 # Each executable needs nothing beyond Windows' own DLLs (and the vendor library).
 add_link_options(-static -static-libgcc -static-libstdc++ $<$<NOT:$<CONFIG:Debug>>:-s>)
@@ -15,32 +15,19 @@ add_link_options(-static -static-libgcc -static-libstdc++ $<$<NOT:$<CONFIG:Debug
 # CMAKE_CXX_FLAGS counts with its value at the end of the folder, so the libraries
 # defined before this file was included get the prefix maps too.
 add_link_options(-Wl,--no-insert-timestamp)
+
+# Hardening, as Windows programs are expected to be built: a stack canary in every
+# function with an array or a local whose address is taken, and the mark that the
+# program is aware of Terminal Services, so that Remote Desktop does not give it the
+# compatibility shims meant for old programs.
+string(APPEND CMAKE_CXX_FLAGS " -fstack-protector-strong")
+add_link_options(-fstack-protector-strong -Wl,--tsaware)
 string(APPEND CMAKE_CXX_FLAGS " -ffile-prefix-map=${CMAKE_SOURCE_DIR}/="
                               " -ffile-prefix-map=${CMAKE_BINARY_DIR}/=build/")
 
-# The version resource names the version and the commit: generated/version.h.
+# The version resource names the version, the build number and the commit:
+# generated/version.h, made at every build.
 include("${CMAKE_SOURCE_DIR}/cmake/version_header.cmake")
-
-# The import library of the vendor library, by ordinal. 32-bit names carry their
-# __stdcall decoration. TARNWICKET_BRIDGE_DEF is the .def made for this width.
-if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  set(bridge_def_template "${CMAKE_SOURCE_DIR}/device/usbbridge_x86.def.in")
-else()
-  set(bridge_def_template "${CMAKE_SOURCE_DIR}/device/usbbridge_x64.def.in")
-endif()
-set(TARNWICKET_BRIDGE_DEF "${CMAKE_BINARY_DIR}/generated/usbbridge.def")
-set(bridge_import_library "${CMAKE_BINARY_DIR}/generated/libusbbridge.a")
-configure_file("${bridge_def_template}" "${TARNWICKET_BRIDGE_DEF}" @ONLY)
-add_custom_command(
-  OUTPUT "${bridge_import_library}"
-  COMMAND "${CMAKE_DLLTOOL}" --input-def usbbridge.def --output-lib libusbbridge.a
-  DEPENDS "${TARNWICKET_BRIDGE_DEF}"
-  WORKING_DIRECTORY "${CMAKE_BINARY_DIR}/generated"
-  COMMENT "Making the import library of ${TARNWICKET_BRIDGE_LIBRARY}")
-add_custom_target(usbbridge_import_library DEPENDS "${bridge_import_library}")
-add_library(usbbridge STATIC IMPORTED)
-set_target_properties(usbbridge PROPERTIES IMPORTED_LOCATION "${bridge_import_library}")
-add_dependencies(usbbridge usbbridge_import_library)
 
 # The operator window and the kernel services: the seams that the update logic calls.
 # The entry point (ui/main.cpp) goes into each executable itself, since the C runtime
@@ -50,6 +37,7 @@ add_library(operator_window STATIC
   ui/main_window.cpp
   ui/status_display.cpp
   ui/taskbar_progress.cpp
+  ui/update_reports.cpp
   platform/platform_win32.cpp)
 target_include_directories(operator_window PUBLIC "${CMAKE_SOURCE_DIR}")
 target_compile_definitions(operator_window PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
@@ -65,12 +53,19 @@ set_source_files_properties(ui/tarnwicket.rc PROPERTIES OBJECT_DEPENDS "${resour
                             INCLUDE_DIRECTORIES "${CMAKE_BINARY_DIR}/generated")
 
 # tarnwicket.exe: the update against a real unit through the vendor library.
+# The vendor library is loaded at start-up from the program's own folder, by name and
+# ordinals (device/bridge_port_library.cpp): the import table does not name it, so
+# Windows never looks for it elsewhere.
 add_executable(tarnwicket WIN32 ui/main.cpp device/bridge_port_library.cpp ui/tarnwicket.rc)
+add_dependencies(tarnwicket version_header)
+target_compile_definitions(tarnwicket PRIVATE
+  "TARNWICKET_BRIDGE_LIBRARY=L\"${TARNWICKET_BRIDGE_LIBRARY}\"")
 target_link_libraries(tarnwicket PRIVATE
-  "$<LINK_GROUP:RESCAN,update_logic,operator_window>" usbbridge)
+  "$<LINK_GROUP:RESCAN,update_logic,operator_window>")
 
 # tarnwicket-sim.exe: the demo and training build, with the built-in simulated unit.
 add_executable(tarnwicket-sim WIN32 ui/main.cpp device/simulated_unit_clock.cpp ui/tarnwicket.rc)
+add_dependencies(tarnwicket-sim version_header)
 target_compile_definitions(tarnwicket-sim PRIVATE TARNWICKET_SIMULATED_UNIT)
 target_link_libraries(tarnwicket-sim PRIVATE
   "$<LINK_GROUP:RESCAN,update_logic,operator_window,bridge_port_simulated,simulated_unit>")

@@ -3,10 +3,12 @@
 // says each step it has done, so that others may wait on one:
 //   test_driver NAME STEP...     each STEP one argument, its words parted by "|":
 //   start|EXE|X|Y       starts EXE from the current folder, its window at X, Y
-//   launch|EXE          starts EXE, which is to show no window
+//   launch|EXE          starts EXE, which is to show no window, not even behind a box
 //   line|Y|TEXT         the status line at Y comes to show TEXT and nothing else
 //   box|CAPTION|TEXT    a box with the warning icon comes; it is answered OK
-//   ask                 closing the window asks first; the answer No keeps it open
+//   ask|ANSWER          closing the window asks first; answered "no", it stays open
+//   endsession          the session ends, as a forced shutdown ends it
+//   pause|MS            lets MS milliseconds pass
 //   command|ID          the window gets menu command ID, as if chosen
 //   close               closes the window
 //   shutdown|ANSWER     asked before a shutdown, the window comes to answer "yes" or "no"
@@ -177,8 +179,10 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
         return Start(a);
     if (step == L"exit")
         return Exit(a[0]);
-    if (step == L"box")
-        return Answer(a[0] + L"|" + a[1], IDOK, true);
+    if (step == L"box") {
+        const std::wstring failure = Answer(a[0] + L"|" + a[1], IDOK, true);
+        return g_window || !ProgramWindow(L"QUOLEX TARNWICKET") ? failure : L"a main window came";
+    }
     if (step == L"line") {
         const auto shown = [&] { return LineShows(std::stoi(a[0]), a[1]); };
         return WaitFor(shown) ? L"" : L"the line shows something else";
@@ -188,14 +192,23 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
         const WPARAM id = command ? std::stoul(a[0]) : 0;
         return PostMessageW(g_window, command ? WM_COMMAND : WM_CLOSE, id, 0) ? L"" : L"lost";
     }
-    if (step == L"ask") {  // while the unit is being written; No keeps the window open
+    if (step == L"ask") {  // while the unit is being written
         PostMessageW(g_window, WM_CLOSE, 0, 0);
         const std::wstring failure = Answer(
             L"QUOLEX Tarnwicket|A firmware update is in progress. Closing now can leave the QUOLEX "
             L"unit unusable.\n\nClose anyway?",
-            IDNO, true);
+            yes ? IDYES : IDNO, true);
         Sleep(500);
-        return !failure.empty() || IsWindow(g_window) ? failure : L"the window closed all the same";
+        return !failure.empty() || yes || IsWindow(g_window) ? failure
+                                                             : L"the window closed all the same";
+    }
+    if (step == L"pause") {
+        Sleep(std::stoul(a[0]));
+        return L"";
+    }
+    if (step == L"endsession") {  // returns once the window has, or the program has ended
+        SendMessageTimeoutW(g_window, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 20000, nullptr);
+        return L"";
     }
     if (step == L"shutdown") {
         const auto answered = [&] {

@@ -5,12 +5,14 @@
 //                 attached device is the unit)
 //   UNIT_REFUSE   the frame, counted from 1, that the unit refuses
 // When the program ends, unit.txt in the current folder tells what the unit went
-// through, and whether its flash holds the program's image.
+// through, whether its flash holds the program's image, and what the program's window
+// answered to a shutdown asked for as the first frame went out.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 
 #include "device/bridge_library_abi.h"
@@ -28,6 +30,35 @@ static void SetUpUnit() {
     ResetSimulatedUnit(script);
 }
 
+using U = std::uint32_t;
+using H = std::intptr_t;
+static const char* g_shutdownAtFirstFrame = "";
+
+static BOOL CALLBACK FindProgramWindow(HWND window, LPARAM found) {
+    DWORD process = 0;
+    wchar_t name[32] = {};
+    GetWindowThreadProcessId(window, &process);
+    GetClassNameW(window, name, 32);
+    const bool program =
+        process == GetCurrentProcessId() && std::wcscmp(name, L"QUOLEX TARNWICKET") == 0;
+    *reinterpret_cast<HWND*>(found) = program ? window : nullptr;
+    return !program;
+}
+
+// Asked from the worker's thread as the first frame is about to go out, as Windows
+// might ask at that moment.
+static U WriteAskingFirst(H h, const std::uint8_t* b, U l, U* n) {
+    if (Unit().writeAttempts == 0) {
+        HWND window = nullptr;
+        DWORD_PTR answer = TRUE;
+        EnumWindows(FindProgramWindow, reinterpret_cast<LPARAM>(&window));
+        SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 5000, &answer);
+        g_shutdownAtFirstFrame = answer ? ", shutdown at the first frame allowed"
+                                        : ", shutdown at the first frame refused";
+    }
+    return SimWrite(h, b, l, n);
+}
+
 static void Report() {
     const SimulatedUnit& u = Unit();
     const auto calls = [&](PortOp op) { return u.callsOf[static_cast<int>(op)]; };
@@ -36,10 +67,10 @@ static void Report() {
     for (const std::uint8_t b : u.lastWriteAttempt)
         last += " " + std::to_string(b);
     std::FILE* text = std::fopen("unit.txt", "wb");
-    std::fprintf(text, "searched %u, opened %u, closed %u, %zu frames (last:%s), flash %s%s\n",
+    std::fprintf(text, "searched %u, opened %u, closed %u, %zu frames (last:%s), flash %s%s%s\n",
                  calls(PortOp::DeviceCount), calls(PortOp::Open), calls(PortOp::Close),
                  u.frames.size(), last.c_str(), image ? "image" : "not the image",
-                 u.inProgrammingMode ? ", in programming mode" : "");
+                 u.inProgrammingMode ? ", in programming mode" : "", g_shutdownAtFirstFrame);
     std::fclose(text);
 }
 
@@ -53,8 +84,6 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
 }
 
 // The eight operations, as the vendor library declares them, answered by the unit.
-using U = std::uint32_t;
-using H = std::intptr_t;
 #define ANSWER(name, parameters, call) \
     U BRIDGE_WINAPI name parameters {  \
         return call;                   \
@@ -64,6 +93,6 @@ ANSWER(UsbBridgeProductString, (U i, char* s, U k), SimProductString(i, s, k))
 ANSWER(UsbBridgeOpen, (U i, H* h), SimOpen(i, h))
 ANSWER(UsbBridgeClose, (H h), SimClose(h))
 ANSWER(UsbBridgeRead, (H h, std::uint8_t* b, U l, U* n, void*), SimRead(h, b, l, n))
-ANSWER(UsbBridgeWrite, (H h, const std::uint8_t* b, U l, U* n, void*), SimWrite(h, b, l, n))
+ANSWER(UsbBridgeWrite, (H h, const std::uint8_t* b, U l, U* n, void*), WriteAskingFirst(h, b, l, n))
 ANSWER(UsbBridgeFlush, (H h, U f1, U f2), SimFlush(h, f1, f2))
 ANSWER(UsbBridgeQueueStatus, (H h, U* n, U* o), SimQueueStatus(h, n, o))
