@@ -81,4 +81,5 @@ foreach(program tarnwicket tarnwicket-sim)
     VERBATIM)
 endforeach()
 
+add_subdirectory(tests/replay)
 add_subdirectory(tests/windows)

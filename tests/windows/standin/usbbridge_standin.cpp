@@ -4,6 +4,7 @@
 //   UNIT_MISSING  no unit among the two attached bridge devices (by default the one
 //                 attached device is the unit)
 //   UNIT_REFUSE   the frame, counted from 1, that the unit refuses
+//   UNIT_TRACE    a recorded unit's trace, which answers instead of the simulated unit
 // When the program ends, unit.txt in the current folder tells what the unit went
 // through, whether its flash holds the program's image, and what the program's window
 // answered to a shutdown asked for as the first frame went out.
@@ -17,7 +18,11 @@
 
 #include "device/bridge_library_abi.h"
 #include "device/simulated_unit.h"
+#include "tests/replay/trace_replay.h"
 #include "update/flash_image.h"
+
+static const char* g_trace = nullptr;
+static std::string g_traceRead = "";  // "" once the trace has been read, if there is one
 
 static void SetUpUnit() {
     UnitScript script{.replyLatencyUs = 1000};
@@ -28,6 +33,13 @@ static void SetUpUnit() {
         script.frameFaults.push_back({std::uint32_t(std::atoi(frame)), ReplyFault::Refuse});
     }
     ResetSimulatedUnit(script);
+    g_trace = std::getenv("UNIT_TRACE");
+}
+
+// Read at the first call, not while the program is being loaded.
+static bool Replaying() {
+    static const bool read = g_trace && (g_traceRead = LoadTrace(g_trace)).empty();
+    return read;
 }
 
 using U = std::uint32_t;
@@ -48,7 +60,8 @@ static BOOL CALLBACK FindProgramWindow(HWND window, LPARAM found) {
 // Asked from the worker's thread as the first frame is about to go out, as Windows
 // might ask at that moment.
 static U WriteAskingFirst(H h, const std::uint8_t* b, U l, U* n) {
-    if (Unit().writeAttempts == 0) {
+    static int writes = 0;
+    if (writes++ == 0) {
         HWND window = nullptr;
         DWORD_PTR answer = TRUE;
         EnumWindows(FindProgramWindow, reinterpret_cast<LPARAM>(&window));
@@ -56,10 +69,19 @@ static U WriteAskingFirst(H h, const std::uint8_t* b, U l, U* n) {
         g_shutdownAtFirstFrame = answer ? ", shutdown at the first frame allowed"
                                         : ", shutdown at the first frame refused";
     }
-    return SimWrite(h, b, l, n);
+    return Replaying() ? ReplayWrite(h, b, l, n) : SimWrite(h, b, l, n);
 }
 
 static void Report() {
+    if (g_trace) {
+        std::FILE* text = std::fopen("unit.txt", "wb");
+        const std::string& stopped = g_traceRead.empty() ? ReplayStopped() : g_traceRead;
+        std::fprintf(text, "replayed %s: %s%s\n", g_trace,
+                     stopped.empty() ? "every call as recorded" : stopped.c_str(),
+                     g_shutdownAtFirstFrame);
+        std::fclose(text);
+        return;
+    }
     const SimulatedUnit& u = Unit();
     const auto calls = [&](PortOp op) { return u.callsOf[static_cast<int>(op)]; };
     const bool image = std::equal(u.flash.begin(), u.flash.end(), FlashImage);
@@ -83,16 +105,19 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-// The eight operations, as the vendor library declares them, answered by the unit.
-#define ANSWER(name, parameters, call) \
-    U BRIDGE_WINAPI name parameters {  \
-        return call;                   \
+// The eight operations, as the vendor library declares them, answered by the unit or
+// the trace.
+#define ANSWER(name, parameters, call)                 \
+    U BRIDGE_WINAPI name parameters {                  \
+        return Replaying() ? Replay##call : Sim##call; \
     }
-ANSWER(UsbBridgeDeviceCount, (U * n), SimDeviceCount(n))
-ANSWER(UsbBridgeProductString, (U i, char* s, U k), SimProductString(i, s, k))
-ANSWER(UsbBridgeOpen, (U i, H* h), SimOpen(i, h))
-ANSWER(UsbBridgeClose, (H h), SimClose(h))
-ANSWER(UsbBridgeRead, (H h, std::uint8_t* b, U l, U* n, void*), SimRead(h, b, l, n))
-ANSWER(UsbBridgeWrite, (H h, const std::uint8_t* b, U l, U* n, void*), WriteAskingFirst(h, b, l, n))
-ANSWER(UsbBridgeFlush, (H h, U f1, U f2), SimFlush(h, f1, f2))
-ANSWER(UsbBridgeQueueStatus, (H h, U* n, U* o), SimQueueStatus(h, n, o))
+ANSWER(UsbBridgeDeviceCount, (U * n), DeviceCount(n))
+ANSWER(UsbBridgeProductString, (U i, char* s, U k), ProductString(i, s, k))
+ANSWER(UsbBridgeOpen, (U i, H* h), Open(i, h))
+ANSWER(UsbBridgeClose, (H h), Close(h))
+ANSWER(UsbBridgeRead, (H h, std::uint8_t* b, U l, U* n, void*), Read(h, b, l, n))
+ANSWER(UsbBridgeFlush, (H h, U f1, U f2), Flush(h, f1, f2))
+ANSWER(UsbBridgeQueueStatus, (H h, U* n, U* o), QueueStatus(h, n, o))
+U BRIDGE_WINAPI UsbBridgeWrite(H h, const std::uint8_t* b, U l, U* n, void*) {
+    return WriteAskingFirst(h, b, l, n);
+}
