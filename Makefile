@@ -4,10 +4,10 @@
 # make release makes the operator's package in build/release/ and prints its checksums
 .PHONY: all build host-deps windows-deps host host-sanitize windows test test-host \
         test-windows test-fuzz fuzz fuzz-build run bench clean release-deps release \
-        test-release
+        test-release test-tools
 
 HOST_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev python3 \
-                 clang libclang-rt-14-dev
+                 clang libclang-rt-14-dev python3-matplotlib
 WINDOWS_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix \
                     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine wine64 wine32:i386 \
                     xvfb xauth x11-utils xdotool imagemagick
@@ -71,7 +71,11 @@ fuzz:
 test-release: windows release-deps
 	tests/release/release_test.sh
 
-test: test-host test-fuzz test-release test-windows
+# tools/trace_summary on a made-up trace, and on malformed ones.
+test-tools: host-deps
+	tests/tools/trace_summary_test.sh
+
+test: test-host test-fuzz test-release test-windows test-tools
 
 # The programs are built from a fresh copy of the working tree in build/release-src.
 release: release-deps
