@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # tools/trace_summary on a small made-up update: one unreadable serial, the unit's "2031",
-# five frames with known reply delays (1, 2, 3, 4, 9 ms), the second chunk refused.
+# five frames with known reply delays (2, 1, 3, 4, 9 ms), the second chunk refused.
 set -u
 summary=${SUMMARY:-tools/trace_summary}
 dir=$(mktemp -d); trap 'rm -rf "$dir"' EXIT
@@ -14,7 +14,7 @@ frame() { echo "$1 write $h $((${#2} / 2)) $2 = 0 $((${#2} / 2))"; echo "$(($1 +
 { echo "tarnwicket-trace 1 recorder 1.0.52-abc1234 bytes 393216 sha256 $(printf 'ab%.0s' {1..32}) library usbbridge.dll"
   printf '%s\n' '0 count = 0 2' '100 string 0 0 = 5 -' '200 string 1 0 = 0 32303331' '300 string 1 2 = 0 51554f4c4558' \
     "400 open 1 = 0 $h" "500 flush $h 1 1 = 0"
-  frame 1000 1005c80f40 1000 0f01; frame 3000 1005500100 2000 0f01 " x3 5020"; frame 6000 $chunk 3000 0f01
+  frame 1000 1005c80f40 2000 0f01; frame 4000 1005500100 1000 0f01 " x3 5008"; frame 6000 $chunk 3000 0f01
   frame 10000 $chunk 4000 0f00; frame 15000 1005500200 9000 0f01; echo "25000 close $h = 0"; } > "$dir/t"
 "$summary" "$dir/t" --png "$dir/p.png" > "$dir/out" 2>&1
 for line in '  device 0 string kind 0: failed, status 5' '  device 1 string kind 0: "2031"' \
@@ -29,6 +29,7 @@ for c in v g; do "$summary" "$dir/$c" > "$dir/$c.out" 2>&1; echo "status $?" >> 
 exactly() { if [ "$(cat "$3")" = "$2" ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL $1:"; cat "$3"; fi; }
 exactly version "$dir/v:1: version 2; this summary reads version 1"$'\n''status 1' "$dir/v.out"
 exactly garbled "$dir/g:3: not a call: no time, operation, = and status"$'\n''status 1' "$dir/g.out"
-"$summary" "$dir/c" > "$dir/c.out" 2>&1; echo "status $?" >> "$dir/c.out"
+"$summary" "$dir/c" > "$dir/c.out" 2>&1; echo "status $?" >> "$dir/c.out"; sed '$s/= 0$/= 4/' "$dir/t" > "$dir/f"; "$summary" "$dir/f" > "$dir/f.out"
+check close '  frame 5: close failed, status 4 (line 28)' "$dir/f.out"; check close 'ended: last frame 5 IspExit; NOT closed after the last open' "$dir/f.out"
 for line in '  cut off at line 28: summarised up to line 27' 'ended: last frame 5 IspExit; NOT closed after the last open' 'status 0'; do check cut "$line" "$dir/c.out"; done
 echo "$passed passed, $failed failed"; [ "$failed" -eq 0 ]
