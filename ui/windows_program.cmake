@@ -81,5 +81,6 @@ foreach(program tarnwicket tarnwicket-sim)
     VERBATIM)
 endforeach()
 
+add_subdirectory(recorder)
 add_subdirectory(tests/replay)
 add_subdirectory(tests/windows)
