@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -141,8 +142,8 @@ const SimulatedUnit& Unit() {
     return g_unit;
 }
 
-// The count is delivered even when the call fails, as a careless library might: the
-// caller must not trust it then.
+// Every out value is delivered even when the call fails, as a careless library might:
+// the caller must not trust any of them then.
 BridgeStatus SimDeviceCount(std::uint32_t* count) {
     *count = static_cast<std::uint32_t>(g_unit.script.devices.size());
     return Enter(PortOp::DeviceCount);
@@ -151,41 +152,34 @@ BridgeStatus SimDeviceCount(std::uint32_t* count) {
 BridgeStatus SimProductString(std::uint32_t index, char* buffer, std::uint32_t kind) {
     const BridgeStatus status = Enter(PortOp::ProductString);
     const auto& devices = g_unit.script.devices;
-    if (status != kBridgeOk || index >= devices.size()) {
+    if (index >= devices.size() ||
+        (kind != kSerialStringKind && kind != kSecondProductStringKind)) {
         return status != kBridgeOk ? status : kFailed;
     }
-    if (kind == kSerialStringKind) {
-        const SimulatedBridgeDevice& d = devices[index];
-        if (!d.serialReadable) {
-            return kFailed;
-        }
-        // A serial of 256 bytes or more fills the buffer with no NUL, as a careless
-        // library would.
-        const std::size_t n = std::min<std::size_t>(d.serial.size(), kProductStringBytes);
-        std::memcpy(buffer, d.serial.data(), n);
-        if (n < kProductStringBytes) {
-            buffer[n] = '\0';
-        }
-        return kBridgeOk;
+    const bool serial = kind == kSerialStringKind;
+    const std::string_view text =
+        serial ? std::string_view(devices[index].serial) : "QUOLEX USB bridge";
+    // A string of 256 bytes or more fills the buffer with no NUL, as a careless library
+    // would.
+    const std::size_t n = std::min<std::size_t>(text.size(), kProductStringBytes);
+    std::memcpy(buffer, text.data(), n);
+    if (n < kProductStringBytes) {
+        buffer[n] = '\0';
     }
-    if (kind == kSecondProductStringKind && !g_unit.script.productStringKind2Fails) {
-        std::strcpy(buffer, "QUOLEX USB bridge");
-        return kBridgeOk;
-    }
-    return kFailed;
+    const bool readable =
+        serial ? devices[index].serialReadable : !g_unit.script.productStringKind2Fails;
+    return status != kBridgeOk ? status : readable ? kBridgeOk : kFailed;
 }
 
 BridgeStatus SimOpen(std::uint32_t index, BridgeHandle* handle) {
-    const BridgeStatus status = Enter(PortOp::Open);
-    if (status != kBridgeOk) {
-        return status;
+    BridgeStatus status = Enter(PortOp::Open);
+    *handle = kFirstHandle + static_cast<BridgeHandle>(index);
+    if (status == kBridgeOk &&
+        (index >= g_unit.script.devices.size() || g_unit.openHandle != kNoDevice)) {
+        status = kFailed;
     }
-    if (index >= g_unit.script.devices.size() || g_unit.openHandle != kNoDevice) {
-        return kFailed;
-    }
-    g_unit.openHandle = kFirstHandle + static_cast<BridgeHandle>(index);
-    *handle = g_unit.openHandle;
-    return kBridgeOk;
+    g_unit.openHandle = status == kBridgeOk ? *handle : g_unit.openHandle;
+    return status;
 }
 
 BridgeStatus SimClose(BridgeHandle handle) {
@@ -204,21 +198,18 @@ BridgeStatus SimClose(BridgeHandle handle) {
 BridgeStatus SimRead(BridgeHandle handle, std::uint8_t* buffer, std::uint32_t length,
                      std::uint32_t* count) {
     const BridgeStatus status = Enter(PortOp::Read);
-    if (status != kBridgeOk) {
-        return status;
-    }
-    if (!IsOpen(handle)) {
-        return kFailed;
-    }
     SimulatedUnit& u = g_unit;
     const std::size_t n = std::min<std::size_t>(ArrivedBytes(), length);
     for (std::size_t i = 0; i < n; ++i) {
         buffer[i] = u.pending[i].value;
     }
+    *count = static_cast<std::uint32_t>(n);
+    if (status != kBridgeOk || !IsOpen(handle)) {
+        return status != kBridgeOk ? status : kFailed;  // the bytes stay waiting
+    }
     std::copy(u.pending.begin() + static_cast<std::ptrdiff_t>(n),
               u.pending.begin() + static_cast<std::ptrdiff_t>(u.pendingCount), u.pending.begin());
     u.pendingCount -= n;
-    *count = static_cast<std::uint32_t>(n);
     return kBridgeOk;
 }
 
@@ -228,17 +219,14 @@ BridgeStatus SimWrite(BridgeHandle handle, const std::uint8_t* buffer, std::uint
         g_unit.lastWriteAttempt.assign(buffer, buffer + length);
     }
     const BridgeStatus status = Enter(PortOp::Write);
-    if (status != kBridgeOk) {
-        return status;
-    }
-    if (!IsOpen(handle)) {
-        return kFailed;
+    *count = length;
+    if (status != kBridgeOk || !IsOpen(handle)) {
+        return status != kBridgeOk ? status : kFailed;
     }
     SimulatedUnit& u = g_unit;
     if (u.script.record) {
         u.frames.emplace_back(buffer, buffer + length);
     }
-    *count = length;
 
     std::uint32_t delayUs = 0;
     const ReplyFault fault = FaultOfFrame(u.writeAttempts, &delayUs);
@@ -288,10 +276,8 @@ BridgeStatus SimQueueStatus(BridgeHandle handle, std::uint32_t* waiting, std::ui
     if (status == kBridgeOk && !IsOpen(handle)) {
         status = kFailed;
     }
-    if (status == kBridgeOk) {
-        *waiting = static_cast<std::uint32_t>(ArrivedBytes());
-        *other = 0;
-    }
+    *waiting = static_cast<std::uint32_t>(ArrivedBytes());
+    *other = 0;
     SimulatedUnitQueueChecked();
     return status;
 }

@@ -42,8 +42,12 @@ struct SimulatedBridgeDevice {
 
 // Makes port calls fail with `status`. The first matching call is either the
 // `call`-th call of `op` (1-based, all operations counted when op is Any), or the
-// first call of `op` made while frame `frame` (1-based, counted by writes) is the
-// latest written. `times` calls in a row fail from there.
+// first call of `op` from the write of frame `frame` on (1-based, counted by writes):
+// for op Write that is the write of frame `frame` itself, for the others their first
+// call after it, such as the first queue check for its reply. `times` calls in a row
+// fail from there. A failing call still fills its out values, as a careless library
+// might: a handle that looks valid, the bytes waiting, the bytes it would have read or
+// written, the product string.
 struct PortFault {
     PortOp op = PortOp::Any;
     std::uint32_t call = 0;
