@@ -53,7 +53,7 @@ void CountedUpdate() {
 void WholeUpdate(benchmark::State& state) {
     long allocations = 0;
     for (auto _ : state) {
-        RunUpdate(Quiet(), 0, CountedUpdate);
+        RunUpdate({Quiet()}, CountedUpdate);
         allocations = g_allocations.load() - g_allocationsBefore;
     }
     state.counters["allocations_per_update"] = static_cast<double>(allocations);
@@ -62,7 +62,7 @@ void WholeUpdate(benchmark::State& state) {
 BENCHMARK(WholeUpdate)->Unit(benchmark::kMillisecond);
 
 void OneExchange(benchmark::State& state) {
-    RunUpdate(Quiet(), 0, [] {});
+    RunUpdate({Quiet()}, [] {});
     OpenDeviceConnection();
     for (auto _ : state) {
         benchmark::DoNotOptimize(SendIspExit());

@@ -7,7 +7,8 @@
 #include "tests/host/host_seams.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    UnitScript script;
+    RunScript run;
+    UnitScript& script = run.unit;
     for (std::size_t i = 0; i + 3 <= size; i += 3) {
         const auto at = static_cast<std::uint32_t>(data[i + 1] << 8 | data[i + 2]);
         if (data[i] % 2 == 0) {  // a reply refused, unanswered, short, long or up to 2.55 s late
@@ -18,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 {PortOp(data[i] / 2 % 9), at & 0x3FFF, 0, 1u + data[i] / 64u});
         }
     }
-    const std::optional<int> status = RunUpdate(script);
+    const std::optional<int> status = RunUpdate(run);
     if (const std::string broken = BrokenRule(status, false); !broken.empty()) {
         std::fprintf(stderr, "%s\n%s\n", broken.c_str(), Story(status).c_str());
         std::abort();

@@ -10,10 +10,16 @@
 #include "ui/status_display.h"
 #include "update/flash_image.h"
 
-static std::vector<std::string> g_seen;
-static int g_progressRun = 0;  // progress lines in a row, folded into one entry
-static std::uint64_t g_nowUs = 0, g_pausedMs = 0;
-static std::uint32_t g_startTickMs = 0;
+// What one run has heard and where its clock stands.
+static struct {
+    RunScript run;
+    std::vector<std::string> seen;
+    int progressRun = 0;  // progress lines in a row, folded into one entry
+    std::uint64_t nowUs = 0, pausedMs = 0;
+    std::uint32_t waitOfFrame = 0;  // the frame whose reply was last waited for, since:
+    std::uint64_t waitStartUs = 0;
+    unsigned pass = 0;  // 1: the tick read, 2: the queue checked
+} g;
 
 // The operator's texts are ASCII: each wide character becomes one narrow one.
 static std::string Narrow(const wchar_t* text) {
@@ -23,17 +29,17 @@ static std::string Narrow(const wchar_t* text) {
 static void Heard(const std::string& what) {
     if (!Unit().script.record)
         return;
-    if (what.starts_with("10:Flash write:") && g_progressRun++ > 0) {
-        const std::string first = g_seen.back().substr(0, g_seen.back().find(" .. "));
-        g_seen.back() = first + " .. " + what + " (" + std::to_string(g_progressRun) + ")";
+    if (what.starts_with("10:Flash write:") && g.progressRun++ > 0) {
+        const std::string first = g.seen.back().substr(0, g.seen.back().find(" .. "));
+        g.seen.back() = first + " .. " + what + " (" + std::to_string(g.progressRun) + ")";
         return;
     }
-    g_progressRun = what.starts_with("10:Flash write:");
-    g_seen.push_back(what);
+    g.progressRun = what.starts_with("10:Flash write:");
+    g.seen.push_back(what);
 }
 
 static bool Saw(const std::string& start) {
-    return std::any_of(g_seen.begin(), g_seen.end(), [&](auto& s) { return s.starts_with(start); });
+    return std::any_of(g.seen.begin(), g.seen.end(), [&](auto& s) { return s.starts_with(start); });
 }
 
 static std::string FrameName(const std::vector<std::uint8_t>& f) {
@@ -48,12 +54,10 @@ static std::string FrameName(const std::vector<std::uint8_t>& f) {
                                                              : "malformed";
 }
 
-std::optional<int> RunUpdate(const UnitScript& script, std::uint32_t startTickMs, void (*body)()) {
+std::optional<int> RunUpdate(const RunScript& run, void (*body)()) {
     CloseDeviceConnection();  // whatever the previous run left open, on its own unit
-    ResetSimulatedUnit(script);
-    g_seen.clear();
-    g_nowUs = g_pausedMs = 0;
-    g_startTickMs = startTickMs;
+    ResetSimulatedUnit(run.unit);
+    g = {.run = run};
     try {
         body();
     } catch (const int status) {  // what the process exit throws here
@@ -64,38 +68,32 @@ std::optional<int> RunUpdate(const UnitScript& script, std::uint32_t startTickMs
 
 std::string Story(std::optional<int> exitStatus) {
     std::string story;
-    for (const std::string& seen : g_seen)
-        story += seen + " ";
+    for (const std::string& seen : g.seen)
+        story += seen + "\n";
     const SimulatedUnit& u = Unit();
     const bool erased = std::count(u.flash.begin(), u.flash.end(), 0xFF) == std::ssize(u.flash);
-    story += "| " + std::to_string(u.frames.size()) + " frames, last " +
-             (u.frames.empty() ? "none" : FrameName(u.frames.back())) + ", flash " +
+    story += std::to_string(u.frames.size()) + " frames, last " +
+             (u.frames.empty() ? "none" : FrameName(u.frames.back())) + "\nflash " +
              (std::equal(u.flash.begin(), u.flash.end(), FlashImage) ? "image"
               : erased                                               ? "erased"
                                                                      : "partly") +
-             ", paused " + std::to_string(g_pausedMs) + " ms";
-    story += u.inProgrammingMode ? ", in programming mode" : "";
-    story += u.openHandle != kNoDevice || DeviceHandle() != kNoDevice ? ", left open" : "";
-    return story + (exitStatus ? ", exit " + std::to_string(*exitStatus) : "");
+             "\npaused " + std::to_string(g.pausedMs) + " ms\n";
+    story += u.inProgrammingMode ? "in programming mode\n" : "";
+    story += u.openHandle != kNoDevice || DeviceHandle() != kNoDevice ? "left open\n" : "";
+    return story + (exitStatus ? "exit " + std::to_string(*exitStatus) + "\n" : "");
 }
 
 // What must hold after any update, whatever the unit or its link did.
 std::string BrokenRule(std::optional<int> exitStatus, bool oneFault) {
-    static const std::string kOwnWarnings =  // with their captions
-        "[ |Usb device not connected!][ |Error retrieving serial string!][ |Error Sending Code]"
-        "[ |Unable to close device handle!][ |Error Checking Queue][ |Error Reading Data]"
-        "[!!!|ERROR setting Block Index mode !][!!!| ]"
-        "[!!!|ERROR exit ISP mode !][!!!|Reset QUOLEX Error !]";
     const SimulatedUnit& u = Unit();
     std::string broken;
     const auto rule = [&](bool holds, const std::string& what) {
         broken += holds || !broken.empty() ? "" : what;
     };
-    long warnings = 0;
-    for (const std::string& s : g_seen) {
+    long warnings = 0, held = 0;
+    for (const std::string& s : g.seen) {
         warnings += s[0] == '[';
-        rule(s[0] != '[' || kOwnWarnings.find(s.substr(0, s.find("]@") + 1)) != std::string::npos,
-             "a warning not the updater's own: " + s);
+        held += s == "awake" ? 1 : s.starts_with("asleep") ? -1 : 0;
     }
     // With several faults at once, a reply late past its wait is read for the next frame,
     // and a chunk refused then may pass for accepted; the next lands in its place, and its
@@ -107,6 +105,7 @@ std::string BrokenRule(std::optional<int> exitStatus, bool oneFault) {
     }
     const bool ok = Saw("10:FLASH update ok/");
     const bool aborted = exitStatus == 1;
+    const bool stopped = Saw("stop");
     rule(std::none_of(u.frames.begin(), u.frames.end(),
                       [](auto& f) { return FrameName(f) == "malformed"; }),
          "a malformed frame reached the unit");
@@ -115,8 +114,16 @@ std::string BrokenRule(std::optional<int> exitStatus, bool oneFault) {
     rule(!exitStatus || aborted, "the process ended with a status other than 1");
     rule(!aborted || FrameName(u.lastWriteAttempt) == "exit",
          "the abort's last try was not to leave programming mode");
-    rule(!aborted || (Saw("[!!!| ]") && warnings >= 2),
-         "the abort ended the process without saying what failed");
+    rule(!aborted || (stopped ? !Saw("[!!!| ]") : Saw("[!!!| ]") && warnings >= 2),
+         "the abort ended the process without saying what failed, or a stop with its box");
+    rule(held == 0 && !Saw("asleep, the unit"),
+         "the computer let sleep before the unit was let go");
+    // Heeded as the unit is opened, a stop lets it go untouched; heeded in the write, it
+    // sends IspExit and no other frame, and the program ends with 1.
+    rule(
+        !stopped || (g.run.stopAfterFrames ? u.writeAttempts == g.run.stopAfterFrames + 1 && aborted
+                                           : u.writeAttempts == 0 && !exitStatus),
+        "the stop let other frames out, or ended otherwise");
     rule(!ok || std::equal(u.flash.begin(), u.flash.end(), FlashImage),
          "FLASH update ok, but the flash is not the image");
     return broken;
@@ -149,20 +156,42 @@ void ReportUpdateFailed() {
 void ReportUpdateEnded() {
     Heard("ended");
 }
+// The operator closes the window once the unit has been offered the run's frames.
 bool UpdateStopRequested() {
-    return false;
+    const bool stop = Unit().writeAttempts >= g.run.stopAfterFrames;
+    if (stop && !Saw("stop"))
+        Heard("stop");
+    return stop;
 }
 void HoldSystemAwake(bool hold) {
-    Heard(hold ? "awake" : "asleep");
+    Heard(hold ? "awake" : DeviceHandle() == kNoDevice ? "asleep" : "asleep, the unit still open");
 }
 
 void PauseMs(std::uint32_t ms) {
-    g_pausedMs += ms;
-    g_nowUs += std::uint64_t{ms} * 1000;
+    g.pausedMs += ms;
+    g.nowUs += std::uint64_t{ms} * 1000;
+}
+
+// A reply wait passes over and over through one look at the tick and one check of the
+// queue, in whichever order. The clock stands still through a pass and moves 1 ms once
+// both are done, so every check is made at the tick its own pass saw. The start tick,
+// read first after each frame is written, belongs to no pass. A wait still going after
+// a minute would never end: the run ends there, with status -1.
+static void Passed(unsigned step) {
+    const bool start = step == 1 && Unit().writeAttempts != g.waitOfFrame;
+    g.waitOfFrame = Unit().writeAttempts;
+    g.waitStartUs = start ? g.nowUs : g.waitStartUs;
+    g.pass = start ? 0 : g.pass | step;
+    g.nowUs += g.pass == 3 ? 1000 : 0;
+    g.pass %= 3;
+    if (g.nowUs - g.waitStartUs > 60'000'000)
+        throw -1;
 }
 
 std::uint32_t TickCountMs() {
-    return static_cast<std::uint32_t>(g_startTickMs + g_nowUs / 1000);
+    const auto tick = static_cast<std::uint32_t>(g.run.startTickMs + g.nowUs / 1000);
+    Passed(1);
+    return tick;
 }
 
 bool StartDetachedThread(void (*body)()) {
@@ -175,10 +204,9 @@ void EndProcess(int status) {
     throw status;
 }
 
-// Every receive-queue check takes the unit's clock a millisecond on.
 std::uint64_t SimulatedUnitNowUs() {
-    return g_nowUs;
+    return g.nowUs;
 }
 void SimulatedUnitQueueChecked() {
-    g_nowUs += 1000;
+    Passed(2);
 }

@@ -8,19 +8,52 @@
 #include "device/simulated_unit.h"
 #include "update/update_worker.h"
 
-// Runs `body` (by default the update as the window starts it) with a fresh record,
-// clock and unit, and a closed connection; the exit status if it ended the process. The
-// tick counter starts at `startTickMs`, so a test can make it wrap.
-std::optional<int> RunUpdate(
-    const UnitScript& script = {}, std::uint32_t startTickMs = 0,
-    void (*body)() = [] { StartUpdateWorker(); });
+constexpr std::uint32_t kNoStop = UINT32_MAX;
 
-// The run in one line, in order: "10:text/length" for a status line (trailing blanks
-// trimmed, the drawn length after the slash), a run of progress lines as its first and
-// last; "[caption|text]@N" for a warning raised after the unit had N frames ("!!!" for
-// the caption "Critical Error!!! "); "awake", "started", "failed", "asleep", "ended" as
-// the window heard them. Then the unit's side: frames, the last one, its flash, the
-// pauses, the exit status.
+// One run: the unit with its faults, and the operator. A UnitScript (its fields are in
+// device/simulated_unit.h) holds the bridge devices by serial, readable or not (by
+// default one, the unit "2031"); faults of port calls, by the n-th call of an operation
+// or from the write of a frame on; faults of the unit's reply to a frame (refused, none,
+// a byte short or long, late); and whether the second product string fails.
+// update_test.cpp has helpers for the usual faults.
+struct RunScript {
+    UnitScript unit;
+    // The operator closes the window once the unit has been offered this many frames (0:
+    // as soon as it is opened); from then on the update hears that it is to stop.
+    std::uint32_t stopAfterFrames = kNoStop;
+    // The tick counter at the start: by default it wraps 12 s on, during the write.
+    std::uint32_t startTickMs = 0u - 12000;
+};
+
+// Runs `body` (by default the update as the window starts it) with a fresh record,
+// clock and unit, and a closed connection; the exit status if it ended the process, or
+// -1 for a reply wait that would never end. The clock moves only by the update's pauses
+// and its reply waits: 1 ms for each look at the tick with a check of the receive queue,
+// in either order. So a reply 1999 ms late is found by the last check of its wait, one
+// 2000 ms late by none.
+std::optional<int> RunUpdate(
+    const RunScript& run = {}, void (*body)() = [] { StartUpdateWorker(); });
+
+// The last run, one event a line:
+//   10:preparing.../38        a status line at y 10, trailing blanks trimmed, the
+//                             drawn length after the slash
+//   10:Flash write:  0.0 %/52 .. 10:Flash write:  99.6 %/53 (248)
+//                             a run of progress lines: the first, the last, how many
+//   [ |Error Sending Code]@7  a warning box, its caption then its text, raised after
+//                             the unit had 7 frames ("!!!": the caption "Critical Error!!! ")
+//   awake, started, stop, failed, asleep, ended
+//                             as the window heard them: the computer held awake, the
+//                             update under way, the operator's stop first heeded, the
+//                             abort, the computer let sleep ("asleep, the unit still
+//                             open" if so), the worker's end
+// then the unit's side:
+//   8187 frames, last reset   the frames the unit had and the last: enter, select, chunk,
+//                             exit, reset or malformed ("none")
+//   flash image               its flash: the image, erased, or partly written
+//   paused 23700 ms           all the pauses of the update
+//   in programming mode, left open, exit 1    each on its line, where it applies: the
+//                             unit left in programming mode, the unit or the connection
+//                             left open, the status the process was ended with
 std::string Story(std::optional<int> exitStatus);
 
 // The first rule of a sound ending that the last run broke, or "" (see the .cpp).
