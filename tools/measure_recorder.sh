@@ -20,7 +20,7 @@ driver="$(windows_path $X64/tests)\\test_driver.exe"
 update() {
     local start=$(date +%s.%N)
     (cd "$RUNS/$1" && timeout 180 wine "$driver" "$1" 'start|.\tarnwicket.exe|0|0' command\|110 \
-        "line|10|FLASH update ok" "line|30|You must power cycle your unit" command\|105 exit\|0 >driver.txt 2>&1)
+        "line|10|FLASH update ok" "line|30|You must power cycle your unit" shutdown\|yes command\|105 exit\|0 >driver.txt 2>&1)
     local end=$(date +%s.%N)
     tr -d '\r' <"$RUNS/$1/driver.txt" | grep -q '^ok' || { echo "the $1 update failed:" >&2; cat "$RUNS/$1/driver.txt" >&2; exit 1; }
     echo "$end - $start" | bc

@@ -59,6 +59,11 @@ run x64-update build/release-test/signed/tarnwicket.exe $X64/standin/usbbridge.d
     "line|10|preparing..." shutdown\|yes "line|30|Do NOT turn power OFF" \
     shutdown\|no command\|110 ask\|no "${FINAL[@]}" command\|105 exit\|0
 until_done about
+# The recorder between the program and the stand-in, renamed as the service engineer
+# renames the vendor's library: the update goes as without it.
+cp $X64/standin/usbbridge.dll "$RUNS/usbbridge-vendor.dll"
+run x64-recorded $X64/tarnwicket.exe $X64/recorder/usbbridge.dll "$RUNS/usbbridge-vendor.dll" -- \
+    'start|.\tarnwicket.exe|340|270' command\|110 "${FINAL[@]}" command\|105 exit\|0
 run x86-update $X86/tarnwicket.exe $X86/standin/usbbridge.dll -- 'start|.\tarnwicket.exe|340|0' \
     command\|110 "line|30|Do NOT turn power OFF" "${FINAL[@]}" command\|105 exit\|0
 run demo-update $X64/tarnwicket-sim.exe -- 'start|.\tarnwicket-sim.exe|680|0' command\|110 \
@@ -68,6 +73,9 @@ UNIT_REFUSE=40 run x64-abort $X64/tarnwicket.exe $X64/standin/usbbridge.dll -- \
     'start|.\tarnwicket.exe|0|540' command\|110 "line|10|Flash write:  0.0 %" \
     "box|Critical Error!!! |ERROR exit ISP mode !" "line|10|Chip Write error" \
     "box|Critical Error!!! | " exit\|1
+# The recorder without the vendor library: no call reaches a unit.
+run x64-recorded-alone $X64/tarnwicket.exe $X64/recorder/usbbridge.dll -- \
+    'start|.\tarnwicket.exe|680|270' command\|110 "box| |Usb device not connected!" close exit\|0
 sleep 4
 UNIT_MISSING=1 run x64-no-unit $X64/tarnwicket.exe $X64/standin/usbbridge.dll -- \
     'start|.\tarnwicket.exe|680|540' command\|110 "box| |Error retrieving serial string!" \
@@ -77,6 +85,14 @@ run x64-close-anyway $X64/tarnwicket.exe $X64/standin/usbbridge.dll -- \
     'start|.\tarnwicket.exe|340|540' command\|110 "line|30|Do NOT turn power OFF" pause\|3000 ask\|yes exit\|1
 run x64-end-session $X64/tarnwicket.exe $X64/standin/usbbridge.dll -- \
     'start|.\tarnwicket.exe|0|270' command\|110 "line|30|Do NOT turn power OFF" endsession exit\|1
+# The same calls, with the same failures, through the recorder and straight into the
+# stand-in: the same statuses and out values.
+mkdir -p "$RUNS/recorder-check" && cp $X64/tests/recorder_check.exe $X64/recorder/usbbridge.dll \
+    "$RUNS/usbbridge-vendor.dll" "$RUNS/recorder-check/"
+cp $X64/standin/usbbridge.dll "$RUNS/recorder-check/usbbridge-direct.dll"
+(cd "$RUNS/recorder-check" && UNIT_FAIL=string:2,open:1,write:2,queue:3,read:2 timeout 60 \
+    wine recorder_check.exe >driver.txt 2>&1 || true) &
+runs+=($!)
 # The program in prog\, started from a folder that holds the library it needs: only its
 # own folder counts.
 run x64-no-library $X64/tarnwicket.exe@prog $X64/standin/usbbridge.dll -- 'launch|prog\tarnwicket.exe' \
@@ -94,6 +110,24 @@ judge x64-abort "searched 1, opened 1, closed 1, 41 frames (last: 16 5 80 2 0), 
 judge x64-close-anyway "$(stopped '[1-9][0-9]*')"
 judge x64-end-session "$(stopped '*')"
 judge x64-no-unit "searched 2, opened 0, closed 0, 0 frames (last:), flash not the image"
+judge x64-recorded "$WHOLE"
+judge x64-recorded-alone
+judge recorder-check '*'
+# trace_says NAME WHAT TEXT PATTERN: TEXT, taken from the trace of the run NAME, is like
+# PATTERN.
+trace_says() {
+    grep -Eq "$4" <<<"$3" && passed=$((passed + 1)) && echo "ok   $1: the trace has $2" && return
+    failed=$((failed + 1)) && echo "FAIL $1: the trace lacks $2, it has: ${3:0:300}"
+}
+trace=$RUNS/x64-recorded/usbbridge-trace.txt vendor=$RUNS/x64-recorded/usbbridge-vendor.dll
+trace_says x64-recorded "the vendor library's size and SHA-256" "$(head -1 "$trace")" \
+    "^tarnwicket-trace 1 recorder [^ ]+ bytes $(stat -c %s "$vendor") \
+sha256 $(sha256sum "$vendor" | cut -c1-64) library usbbridge-vendor.dll$"
+trace_says x64-recorded "8187 writes, the last 17 1 220, and a close at the end" \
+    "$(grep -c ' write ' "$trace") $(grep ' write ' "$trace" | tail -1) $(tail -1 "$trace")" \
+    "^8187 [0-9]+ write [0-9]+ 3 1101dc = 0 3 [0-9]+ close [0-9]+ = 0$"
+trace_says x64-recorded-alone "why no call reaches a unit" "$(sed -n 2p $RUNS/x64-recorded-alone/usbbridge-trace.txt)" \
+    "^! usbbridge-vendor.dll .*$(windows_path "$RUNS" | sed 's/\\/\\\\/g')\\\\x64-recorded-alone"
 judge x64-no-library
 judge x64-wrong-width
 echo "Each run's folder, with what its driver said, is in $RUNS."

@@ -5,6 +5,9 @@
 //                 attached device is the unit)
 //   UNIT_REFUSE   the frame, counted from 1, that the unit refuses
 //   UNIT_TRACE    a recorded unit's trace, which answers instead of the simulated unit
+//   UNIT_FAIL     calls that fail with status 1, as OP:N[,OP:N]...: the N-th call of OP,
+//                 named as in the trace (count, string, open, close, read, write, flush,
+//                 queue)
 // When the program ends, unit.txt in the current folder tells what the unit went
 // through, whether its flash holds the program's image, and what the program's window
 // answered to a shutdown asked for as the first frame went out.
@@ -13,6 +16,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -33,6 +37,19 @@ static void SetUpUnit() {
     }
     if (const char* frame = std::getenv("UNIT_REFUSE")) {
         script.frameFaults.push_back({std::uint32_t(std::atoi(frame)), ReplyFault::Refuse});
+    }
+    static const char* const names[] = {"count", "string", "open",  "close",
+                                        "read",  "write",  "flush", "queue"};
+    char name[8];
+    unsigned call = 0;
+    int used = 0;
+    for (const char* at = std::getenv("UNIT_FAIL");
+         at && std::sscanf(at, "%7[a-z]:%u%n", name, &call, &used) == 2;
+         at += used + (at[used] == ',')) {
+        for (int op = 0; op < 8; ++op) {
+            if (std::strcmp(name, names[op]) == 0)
+                script.portFaults.push_back({.op = PortOp(op), .call = call});
+        }
     }
     ResetSimulatedUnit(script);
     g_trace = std::getenv("UNIT_TRACE");
