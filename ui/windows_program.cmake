@@ -82,5 +82,4 @@ foreach(program tarnwicket tarnwicket-sim)
 endforeach()
 
 add_subdirectory(recorder)
-add_subdirectory(tests/replay)
 add_subdirectory(tests/windows)

@@ -4,7 +4,6 @@
 //   UNIT_MISSING  no unit among the two attached bridge devices (by default the one
 //                 attached device is the unit)
 //   UNIT_REFUSE   the frame, counted from 1, that the unit refuses
-//   UNIT_TRACE    a recorded unit's trace, which answers instead of the simulated unit
 //   UNIT_FAIL     calls that fail with status 1, as OP:N[,OP:N]...: the N-th call of OP,
 //                 named as in the trace (count, string, open, close, read, write, flush,
 //                 queue)
@@ -22,11 +21,7 @@
 
 #include "device/bridge_library_abi.h"
 #include "device/simulated_unit.h"
-#include "tests/replay/trace_replay.h"
 #include "update/flash_image.h"
-
-static const char* g_trace = nullptr;
-static std::string g_traceRead = "";  // "" once the trace has been read, if there is one
 
 static void SetUpUnit() {
     // Nothing recorded: the program's wait polls the queue millions of times in an update,
@@ -52,13 +47,6 @@ static void SetUpUnit() {
         }
     }
     ResetSimulatedUnit(script);
-    g_trace = std::getenv("UNIT_TRACE");
-}
-
-// Read at the first call, not while the program is being loaded.
-static bool Replaying() {
-    static const bool read = g_trace && (g_traceRead = LoadTrace(g_trace)).empty();
-    return read;
 }
 
 using U = std::uint32_t;
@@ -94,21 +82,12 @@ static U WriteAskingFirst(H h, const std::uint8_t* b, U l, U* n) {
         g_shutdownAtFirstFrame = answer ? ", shutdown at the first frame allowed"
                                         : ", shutdown at the first frame refused";
     }
-    const U status = Replaying() ? ReplayWrite(h, b, l, n) : SimWrite(h, b, l, n);
+    const U status = SimWrite(h, b, l, n);
     g_frames += status == 0;
     return status;
 }
 
 static void Report() {
-    if (g_trace) {
-        std::FILE* text = std::fopen("unit.txt", "wb");
-        const std::string& stopped = g_traceRead.empty() ? ReplayStopped() : g_traceRead;
-        std::fprintf(text, "replayed %s: %s%s\n", g_trace,
-                     stopped.empty() ? "every call as recorded" : stopped.c_str(),
-                     g_shutdownAtFirstFrame);
-        std::fclose(text);
-        return;
-    }
     const SimulatedUnit& u = Unit();
     const auto calls = [&](PortOp op) { return u.callsOf[static_cast<int>(op)]; };
     const bool image = std::equal(u.flash.begin(), u.flash.end(), FlashImage);
@@ -129,11 +108,10 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-// The eight operations, as the vendor library declares them, answered by the unit or
-// the trace.
-#define ANSWER(name, parameters, call)                 \
-    U BRIDGE_WINAPI name parameters {                  \
-        return Replaying() ? Replay##call : Sim##call; \
+// The eight operations, as the vendor library declares them, answered by the unit.
+#define ANSWER(name, parameters, call) \
+    U BRIDGE_WINAPI name parameters {  \
+        return Sim##call;              \
     }
 ANSWER(UsbBridgeDeviceCount, (U * n), DeviceCount(n))
 ANSWER(UsbBridgeProductString, (U i, char* s, U k), ProductString(i, s, k))
