@@ -33,5 +33,5 @@ cd "$DEST"
 for preset in "${PRESETS[@]}"; do
   cmake --preset "$preset" -DTARNWICKET_COMMIT="$COMMIT" -DTARNWICKET_BUILD_NUMBER="$build_number" \
     -DTARNWICKET_PRIVATE_BUILD="$private_build" >/dev/null
-  cmake --build --preset "$preset" --target tarnwicket tarnwicket-sim
+  cmake --build --preset "$preset" --target tarnwicket tarnwicket-sim usbbridge_recorder
 done

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the operator's package: build/release/tarnwicket-<version>-<commit>.zip with
 # x64/ and x86/tarnwicket.exe, demo/x64/ and demo/x86/tarnwicket-sim.exe, OPERATOR.txt
-# and SHA256SUMS. The programs are built from a fresh copy of the working tree; the
+# and SHA256SUMS; for the service engineer, the recorder in service/x64/ and service/x86/
+# (usbbridge.dll) and SERVICE.txt. The programs are built from a fresh copy of the working tree; the
 # zip is the same bytes for the same content (fixed times, order and permissions).
 # With TARNWICKET_SIGNING_PFX and TARNWICKET_SIGNING_PASSWORD_FILE set, every executable
 # is signed (tools/sign_executables.sh); the certificate is checked before the build.
@@ -32,15 +33,18 @@ if [ -n "$(git status --porcelain)" ]; then
        "but its version resource names commit $commit." >&2
 fi
 
-# The operator's sheet: plain ASCII, a page at most, CRLF for Windows.
-if LC_ALL=C grep -q '[^ -~]' packaging/OPERATOR.txt; then
-  echo "release.sh: packaging/OPERATOR.txt holds characters other than plain ASCII" >&2
-  exit 1
-fi
-if [ "$(wc -l < packaging/OPERATOR.txt)" -gt "$MAX_OPERATOR_LINES" ]; then
-  echo "release.sh: packaging/OPERATOR.txt is longer than $MAX_OPERATOR_LINES lines" >&2
-  exit 1
-fi
+# The operator's and the service engineer's sheets: plain ASCII, a page at most, CRLF
+# for Windows.
+for sheet in packaging/OPERATOR.txt packaging/SERVICE.txt; do
+  if LC_ALL=C grep -q '[^ -~]' "$sheet"; then
+    echo "release.sh: $sheet holds characters other than plain ASCII" >&2
+    exit 1
+  fi
+  if [ "$(wc -l < "$sheet")" -gt "$MAX_OPERATOR_LINES" ]; then
+    echo "release.sh: $sheet is longer than $MAX_OPERATOR_LINES lines" >&2
+    exit 1
+  fi
+done
 
 if [ -n "${TARNWICKET_SIGNING_PFX:-}" ]; then
   tools/sign_executables.sh check
@@ -52,15 +56,19 @@ fi
 tools/build_windows_copy.sh "$SOURCE_COPY" "$commit"
 
 mkdir -p "$STAGE/x64" "$STAGE/x86" "$STAGE/demo/x64" "$STAGE/demo/x86" "$OUT"
+mkdir -p "$STAGE/service/x64" "$STAGE/service/x86"
 for width in x64 x86; do
   cp "$SOURCE_COPY/build/windows-$width/tarnwicket.exe" "$STAGE/$width/"
   cp "$SOURCE_COPY/build/windows-$width/tarnwicket-sim.exe" "$STAGE/demo/$width/"
+  cp "$SOURCE_COPY/build/windows-$width/recorder/usbbridge.dll" "$STAGE/service/$width/"
 done
 sed 's/$/\r/' packaging/OPERATOR.txt > "$STAGE/OPERATOR.txt"
+sed 's/$/\r/' packaging/SERVICE.txt > "$STAGE/SERVICE.txt"
 
 # Signed before the checksums, so that SHA256SUMS covers the files as shipped.
 if [ -n "${TARNWICKET_SIGNING_PFX:-}" ]; then
-  tools/sign_executables.sh sign "$STAGE"/x64/*.exe "$STAGE"/x86/*.exe "$STAGE"/demo/*/*.exe
+  tools/sign_executables.sh sign "$STAGE"/x64/*.exe "$STAGE"/x86/*.exe "$STAGE"/demo/*/*.exe \
+    "$STAGE"/service/*/usbbridge.dll
 fi
 
 # Every executable carries the flash image verbatim; its hash says which image it is.

@@ -50,11 +50,12 @@ check "a copy with one byte changed verifies" sh -c "! osslsigncode verify -CAfi
 # as those built here, once their signatures are left aside.
 check "the signed release failed: $DIR/release.log" sh -c "TZ=UTC-14 tools/release.sh >$DIR/release.log 2>&1"
 python3 -m zipfile -e build/release/*.zip "$DIR/package"
-for exe in "$DIR"/signed/{,x86/}*.exe "$DIR"/package/{x64,x86,demo/x64,demo/x86}/*.exe; do
+for exe in "$DIR"/signed/{,x86/}*.exe "$DIR"/package/{x64,x86,demo/x64,demo/x86}/*.exe \
+    "$DIR"/package/service/{x64,x86}/usbbridge.dll; do
     check "$exe: not signed as it should be" signed "$exe"
 done
 check "SHA256SUMS does not match the packaged files" env -C "$DIR/package" sha256sum --check --strict SHA256SUMS
-for exe in windows-{x64,x86}/tarnwicket{,-sim}.exe; do
+for exe in windows-{x64,x86}/tarnwicket{,-sim}.exe windows-{x64,x86}/recorder/usbbridge.dll; do
     check "$exe comes out different from another folder" cmp "build/$exe" "build/release-src/build/$exe"
 done
 
