@@ -2,7 +2,9 @@
 # What the recorder costs an update: the whole x64 update under Wine, once beside the
 # stand-in vendor library alone, once with the recorder as usbbridge.dll and the
 # stand-in renamed usbbridge-vendor.dll. Prints both times, their ratio and the size of
-# the trace. Needs the windows-x64 build.
+# the trace. The two take turns, ROUNDS times each (3 by default), and the medians are
+# compared: a run under Wine varies by some per cent on its own. Needs the windows-x64
+# build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 unset DISPLAY
@@ -25,9 +27,13 @@ update() {
     tr -d '\r' <"$RUNS/$1/driver.txt" | grep -q '^ok' || { echo "the $1 update failed:" >&2; cat "$RUNS/$1/driver.txt" >&2; exit 1; }
     echo "$end - $start" | bc
 }
-plain=$(update plain)
-recorded=$(update recorded)
-echo "plain update:    $plain s"
-echo "recorded update: $recorded s"
+median() { sort -n | sed -n "$(((${ROUNDS:-3} + 1) / 2))p"; }
+for _ in $(seq "${ROUNDS:-3}"); do
+    update plain >>"$RUNS/plain.txt"
+    update recorded >>"$RUNS/recorded.txt"
+done
+plain=$(median <"$RUNS/plain.txt") recorded=$(median <"$RUNS/recorded.txt")
+echo "plain update:    $plain s (median of $(tr '\n' ' ' <"$RUNS/plain.txt"))"
+echo "recorded update: $recorded s (median of $(tr '\n' ' ' <"$RUNS/recorded.txt"))"
 echo "ratio:           $(echo "scale=4; $recorded / $plain" | bc)"
 echo "trace:           $(stat -c %s "$RUNS/recorded/usbbridge-trace.txt") bytes, $(wc -l <"$RUNS/recorded/usbbridge-trace.txt") lines"
