@@ -79,14 +79,12 @@ void VersionField() {
     Field(version);
 }
 
-// Ends a "!" line, which began with why no call reaches the unit, with the file and its
-// folder.
+// Ends a "!" line, which began with why no call reaches the unit. The folder is not
+// named: on the operator's computer it may hold the user's name.
 void Refused() {
     Append(",");
     Field(L"in the folder of");
     Field(g_ownName);
-    Append(",");
-    Field(g_folder);
     Append(":");
     Field(L"every call returns 1 and reaches no unit.");
     EndLine();
@@ -141,8 +139,13 @@ BOOL CALLBACK Start(PINIT_ONCE, PVOID, PVOID*) {
         // Its own dependencies are looked for in its folder first.
         HMODULE vendor = LoadLibraryExW(InFolder(kVendor), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
         const DWORD error = GetLastError();
-        g_forwarding = vendor != nullptr;
-        if (vendor == nullptr) {
+        g_forwarding = vendor != nullptr && vendor != self;
+        if (vendor == self) {
+            // A recorder renamed as the vendor's library would forward every call back
+            // into itself, under its own lock, and hang the update.
+            Refusal(L"is a recorder, not the vendor's library");
+            Refused();
+        } else if (vendor == nullptr) {
             Refusal(L"could not be loaded (Windows error");
             Field(std::uint64_t{error});
             Append(")");
