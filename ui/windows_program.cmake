@@ -45,7 +45,7 @@ target_compile_definitions(operator_window PUBLIC UNICODE _UNICODE WIN32_LEAN_AN
 target_link_libraries(operator_window PUBLIC ole32 uuid)
 
 # windres reports no dependencies of its own: name what the resource script reads.
-set(resource_inputs ui/resource.h ui/tarnwicket.manifest assets/tarnwicket.ico
+set(resource_inputs ui/resource.h ui/version_info.rc ui/tarnwicket.manifest assets/tarnwicket.ico
     assets/tarnwicket_small.ico)
 list(TRANSFORM resource_inputs PREPEND "${CMAKE_SOURCE_DIR}/")
 list(APPEND resource_inputs "${TARNWICKET_VERSION_HEADER}")
@@ -82,4 +82,5 @@ foreach(program tarnwicket tarnwicket-sim)
 endforeach()
 
 add_subdirectory(recorder)
+add_subdirectory(tests/replay)
 add_subdirectory(tests/windows)
