@@ -1,14 +1,16 @@
 // The service engineer's recorder: a usbbridge.dll of ours that sits between the
 // unmodified tarnwicket.exe and the vendor's library, renamed usbbridge-vendor.dll
 // beside it. Every call goes on to the vendor library unchanged, and the program gets
-// back exactly the status and out values that the library gave; each call is written
-// to usbbridge-trace.txt in the same folder (docs/trace-format.md), for the unit to be
-// replayed in the tests. It never stands in the way of an update: without a trace file
-// the calls are still forwarded; only without a usable vendor library does every call
-// fail, with status 1, as it would with no unit attached.
+// back exactly the status and out values that the library gave. Each call is written
+// to the trace (docs/trace-format.md), a usbbridge-trace-<n>.txt of each run of the
+// program in the same folder, for the unit to be replayed in the tests. It never stands
+// in the way of an update: without a trace file the calls are still forwarded; only
+// without a usable vendor library does every call fail, with status 1, as it would with
+// no unit attached.
 #include <windows.h>
 
 #include <cstdint>
+#include <cwchar>
 #include <initializer_list>
 
 #include "device/bridge_library_abi.h"
@@ -28,7 +30,6 @@ constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_I386;
 constexpr const wchar_t* kOwnWidth = L"32-bit";
 #endif
 constexpr const wchar_t* kVendor = L"usbbridge-vendor.dll";
-constexpr const wchar_t* kTrace = L"usbbridge-trace.txt";
 constexpr U kNotForwarded = 1;  // what every call returns without a usable vendor library
 
 // The vendor's ordinals, in the order of the operations below.
@@ -115,7 +116,16 @@ BOOL CALLBACK Start(PINIT_ONCE, PVOID, PVOID*) {
     }
     g_ownName = ownName[0] != L'\0' ? ownName : g_ownName;
 
-    CreateTrace(InFolder(kTrace));
+    // A trace of its own for every start of the program, so that the trace of a failed
+    // update is never overwritten by the retry: the first free of usbbridge-trace-1.txt,
+    // usbbridge-trace-2.txt and on.
+    wchar_t trace[32];
+    for (unsigned n = 1; n < 100000; ++n) {
+        std::swprintf(trace, 32, L"usbbridge-trace-%u.txt", n);
+        if (CreateTrace(InFolder(trace)) || GetLastError() != ERROR_FILE_EXISTS) {
+            break;
+        }
+    }
     const LibraryFile library = DescribeLibrary(InFolder(kVendor));
     Field("tarnwicket-trace 1 recorder");
     VersionField();

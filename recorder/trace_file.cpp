@@ -52,7 +52,7 @@ constexpr char kHex[] = "0123456789abcdef";
 
 bool CreateTrace(const wchar_t* path) {
     // Appending only, so that every WriteFile lands at the end; readable while recording.
-    g_trace = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    g_trace = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, CREATE_NEW,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
     return g_trace != INVALID_HANDLE_VALUE;
 }

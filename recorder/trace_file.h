@@ -10,7 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
-// Creates the trace anew at `path`; false when it cannot be written.
+// Creates the trace at `path`, which must not exist yet; false when it cannot be
+// created (GetLastError says why).
 bool CreateTrace(const wchar_t* path);
 void CloseTrace();
 

@@ -36,4 +36,5 @@ plain=$(median <"$RUNS/plain.txt") recorded=$(median <"$RUNS/recorded.txt")
 echo "plain update:    $plain s (median of $(tr '\n' ' ' <"$RUNS/plain.txt"))"
 echo "recorded update: $recorded s (median of $(tr '\n' ' ' <"$RUNS/recorded.txt"))"
 echo "ratio:           $(echo "scale=4; $recorded / $plain" | bc)"
-echo "trace:           $(stat -c %s "$RUNS/recorded/usbbridge-trace.txt") bytes, $(wc -l <"$RUNS/recorded/usbbridge-trace.txt") lines"
+trace=$RUNS/recorded/usbbridge-trace-1.txt  # one of the recorded updates, as they are alike
+echo "trace:           $(stat -c %s "$trace") bytes, $(wc -l <"$trace") lines"

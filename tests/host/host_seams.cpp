@@ -7,6 +7,7 @@
 
 #include "device/device_connection.h"
 #include "platform/platform.h"
+#include "tests/replay/trace_replay.h"
 #include "ui/status_display.h"
 #include "update/flash_image.h"
 
@@ -38,6 +39,11 @@ static void Heard(const std::string& what) {
     g.seen.push_back(what);
 }
 
+// The frames the unit, or the recorded unit, took.
+static std::size_t Frames() {
+    return g.run.trace.empty() ? Unit().frames.size() : ReplayedFrames();
+}
+
 static bool Saw(const std::string& start) {
     return std::any_of(g.seen.begin(), g.seen.end(), [&](auto& s) { return s.starts_with(start); });
 }
@@ -58,8 +64,10 @@ std::optional<int> RunUpdate(const RunScript& run, void (*body)()) {
     CloseDeviceConnection();  // whatever the previous run left open, on its own unit
     ResetSimulatedUnit(run.unit);
     g = {.run = run};
+    LoadTrace(run.trace);
     try {
-        body();
+        for (int i = 0; i < run.attempts; ++i)
+            body();
     } catch (const int status) {  // what the process exit throws here
         return status;
     }
@@ -72,12 +80,16 @@ std::string Story(std::optional<int> exitStatus) {
         story += seen + "\n";
     const SimulatedUnit& u = Unit();
     const bool erased = std::count(u.flash.begin(), u.flash.end(), 0xFF) == std::ssize(u.flash);
-    story += std::to_string(u.frames.size()) + " frames, last " +
-             (u.frames.empty() ? "none" : FrameName(u.frames.back())) + "\nflash " +
-             (std::equal(u.flash.begin(), u.flash.end(), FlashImage) ? "image"
-              : erased                                               ? "erased"
-                                                                     : "partly") +
-             "\npaused " + std::to_string(g.pausedMs) + " ms\n";
+    if (!g.run.trace.empty())
+        story += "replayed " + std::to_string(ReplayedFrames()) + " frames: " + ReplayEnd() + "\n";
+    else
+        story += std::to_string(u.frames.size()) + " frames, last " +
+                 (u.frames.empty() ? "none" : FrameName(u.frames.back())) + "\nflash " +
+                 (std::equal(u.flash.begin(), u.flash.end(), FlashImage) ? "image"
+                  : erased                                               ? "erased"
+                                                                         : "partly") +
+                 "\n";
+    story += "paused " + std::to_string(g.pausedMs) + " ms\n";
     story += u.inProgrammingMode ? "in programming mode\n" : "";
     story += u.openHandle != kNoDevice || DeviceHandle() != kNoDevice ? "left open\n" : "";
     return story + (exitStatus ? "exit " + std::to_string(*exitStatus) + "\n" : "");
@@ -143,7 +155,7 @@ void DrawStatusLine(const wchar_t* text, int y) {
 // The update steps' caption, "Critical Error!!! ", shows as "!!!"; any other as it is.
 void ShowWarning(const wchar_t* text, const wchar_t* caption) {
     const std::string shown = Narrow(caption) == "Critical Error!!! " ? "!!!" : Narrow(caption);
-    Heard("[" + shown + "|" + Narrow(text) + "]@" + std::to_string(Unit().frames.size()));
+    Heard("[" + shown + "|" + Narrow(text) + "]@" + std::to_string(Frames()));
 }
 
 void ReportUpdateStarted() {

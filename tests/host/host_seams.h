@@ -23,6 +23,10 @@ struct RunScript {
     std::uint32_t stopAfterFrames = kNoStop;
     // The tick counter at the start: by default it wraps 12 s on, during the write.
     std::uint32_t startTickMs = 0u - 12000;
+    // A recorded unit's trace, which answers instead of the unit (tests/replay/).
+    std::string trace;
+    // The operator starts the update this many times, each once the last has ended.
+    int attempts = 1;
 };
 
 // Runs `body` (by default the update as the window starts it) with a fresh record,
@@ -46,7 +50,8 @@ std::optional<int> RunUpdate(
 //                             update under way, the operator's stop first heeded, the
 //                             abort, the computer let sleep ("asleep, the unit still
 //                             open" if so), the worker's end
-// then the unit's side:
+// then the unit's side, or for a replay "replayed 41 frames: " and how it went
+// (tests/replay/trace_replay.h):
 //   8187 frames, last reset   the frames the unit had and the last: enter, select, chunk,
 //                             exit, reset or malformed ("none")
 //   flash image               its flash: the image, erased, or partly written

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/host/host_seams.h"
+#include "tests/replay/trace_replay.h"
 #include "update/update_abort.h"
 
 using enum ReplyFault;
@@ -44,12 +45,23 @@ std::string Unit(std::uint32_t frames, const char* last, const char* flash, std:
 }
 const std::string kUntouched = Unit(0, "none", "erased", kPreparing);
 const std::string kNotOpened = kPrepared + "ended\n" + kUntouched;  // no unit to update
+// A recorded unit's side: the frames it took, and how the replay went.
+const std::string kTraces = TARNWICKET_TRACES "/";
+std::string Replayed(std::uint32_t frames, std::uint32_t ms,
+                     const std::string& how = "every call as recorded") {
+    return "replayed " + std::to_string(frames) + " frames: " + how + "\npaused " +
+           std::to_string(ms) + " ms\n";
+}
 // The write aborted in block `block` once the unit had `frames`: the chunk's warning, the
-// abort's line and blank box, then IspExit, accepted.
-std::string WriteAborted(std::uint32_t frames, std::uint32_t block = 0) {
+// abort's line and blank box, then IspExit, accepted (by the unit, or the recorded one).
+std::string WriteAborted(std::uint32_t frames, std::uint32_t block = 0,
+                         const char* replayed = nullptr) {
     const std::string at = std::to_string(frames);
+    const std::uint32_t ms = PausedTo(block) + kBeforeIspExit;
     return "[!!!|ERROR exit ISP mode !]@" + at + "\nfailed\n10:Chip Write error/35\n[!!!| ]@" + at +
-           "\nasleep\n" + Unit(frames + 1, "exit", "partly", PausedTo(block) + kBeforeIspExit) +
+           "\nasleep\n" +
+           (replayed ? Replayed(frames + 1, ms, replayed)
+                     : Unit(frames + 1, "exit", "partly", ms)) +
            kExit1;
 }
 
@@ -74,13 +86,17 @@ struct Scenario {
     UnitScript unit;
     std::string story;
     std::uint32_t stopAfterFrames = kNoStop;  // the operator closes the window then
+    const char* trace = "";  // a trace in tests/traces/ that answers instead of the unit
+    int attempts = 1;        // the operator starts the update this many times
 };
 
 // To add a scenario, add a row: its name, the unit's script, and its story built from the
 // pieces above, event by event as host_seams.h prints them. A failing row is its own test
 // (ctest -R its_name) and GoogleTest shows the lines of the story that differ. Faults
 // that leave the update going are struck together where they can, so that one story
-// judges them all. Every run's tick counter wraps 12 s in.
+// judges them all. Every run's tick counter wraps 12 s in. A trace of a unit recorded in
+// the field becomes a scenario the same way: put it in tests/traces/ and name it in a row
+// with the story the operator saw.
 const Scenario kScenarios[] = {
     {"clean_but_a_reply_1999_ms_late_as_the_tick_wraps__window_closed_after_the_write",
      Reply(kStruck, None, 1999),
@@ -140,17 +156,53 @@ const Scenario kScenarios[] = {
     {"flush_and_close_failing",
      {.portFaults = {{.op = Flush, .call = 1}, {.op = Close, .call = 1}}},
      kPrepared + "[ |Unable to close device handle!]@0\nended\n" + kUntouched + "left open\n"},
+    // Recorded under Wine through the recorder, the stand-in vendor library as the unit.
+    {"recorded_whole_update", kSoundUnit,
+     kOpening + kWritten + kEnded + Replayed(kReset, kWholeUpdate), kNoStop, "whole-update.trace"},
+    {"recorded_chunk_4_of_block_1_refused", kSoundUnit,
+     kOpening + "10:Flash write:  0.0 %/52\n" +
+         WriteAborted(Chunk(1, 4), 1, "every call as recorded"),
+     kNoStop, "abort.trace"},
+    {"recorded_no_unit_twice__a_serial_unreadable_the_other_not_the_units", kSoundUnit,
+     kPrepared + "[ |Error retrieving serial string!]@0\n" + kNoUnit + kPrepared +
+         "[ |Error retrieving serial string!]@0\n" + kNoUnit + Replayed(0, 2 * kPreparing),
+     kNoStop, "no-unit.trace", 2},
 };
 
 class Scenarios : public testing::TestWithParam<int> {};
 
 TEST_P(Scenarios, TellTheirStory) {
     const Scenario& s = kScenarios[GetParam()];
-    EXPECT_EQ(Story(RunUpdate({.unit = s.unit, .stopAfterFrames = s.stopAfterFrames})), s.story);
+    const std::string trace = *s.trace ? kTraces + s.trace : "";
+    EXPECT_EQ(Story(RunUpdate({s.unit, s.stopAfterFrames, 0u - 12000, trace, s.attempts})),
+              s.story);
 }
 
 INSTANTIATE_TEST_SUITE_P(Update, Scenarios, testing::Range(0, int(std::size(kScenarios))),
                          [](const auto& p) { return std::string(kScenarios[p.param].name); });
+
+// The recorded traces, damaged as a kill, an editor or a changed program would damage
+// them (tests/traces/damaged/): the replay says in one line what is wrong, and where.
+const std::pair<const char*, const char*> kDamagedTraces[] = {
+    {"cut-off",
+     "call 3: the trace ends at line 3 (cut off in line 4), the program made "
+     "`string 1 0`"},
+    {"version-2", ":1: version 2; this replay reads version 1"},
+    {"garbled", ":3: not a call as the recorder writes it"},  // half a byte in a serial
+    {"changed-chunk",  // a byte of the first chunk, as if the program had sent another
+     "call 17: recorded `write 20736 21 10155041100000abc40bd686162ad6228e27ed6468` (line 15), "
+     "the program made `write 20736 21 10155041100000abc40bd686162ad6228e27ed6469`"},
+    {"longer", "the program made 200 calls, the trace holds more from line 172"},
+    {"missing", ":1: cannot be read"},
+};
+
+TEST(Replay, SaysWhatIsWrongWithADamagedTraceAndWhere) {
+    for (const auto& [name, how] : kDamagedTraces) {
+        const std::string trace = kTraces + "damaged/" + name + ".trace";
+        RunUpdate({.trace = trace});
+        EXPECT_EQ(ReplayEnd(), how[0] == ':' ? trace + how : how) << name;
+    }
+}
 
 TEST(Abort, CodesOutsideItsTableDoNothing) {
     RunUpdate({}, [] {

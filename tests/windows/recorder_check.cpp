@@ -1,9 +1,10 @@
 // The recorder hands the program exactly what the vendor library returned, failures
 // and their out values included: the same calls go into the recorder (usbbridge.dll,
 // the stand-in beside it as usbbridge-vendor.dll) and straight into another copy of
-// the stand-in (usbbridge-direct.dll), with the same failures scripted in both through
-// UNIT_FAIL, and every status and out value must agree. Prints "ok", or the first call
-// that differs.
+// the stand-in (usbbridge-direct.dll). Both replay tests/traces/recorder-check.trace
+// (UNIT_TRACE), whose answers are odd on purpose: failures with statuses other than 1,
+// out values left by failing calls, a product string with no NUL, a short write. Every
+// status and out value must agree. Prints "ok NAME", or the first call that differs.
 #include <windows.h>
 
 #include <cstdio>
@@ -50,6 +51,7 @@ static bool Load(const wchar_t* file, Library& l) {
 
 static Library g_recorded = {}, g_direct = {};
 static int g_calls = 0;
+static const char* g_name = "";
 
 template <typename Call>
 static bool Same(const char* what, Call call) {
@@ -60,17 +62,16 @@ static bool Same(const char* what, Call call) {
     ++g_calls;
     if (a == b && std::memcmp(&recorded, &direct, sizeof(recorded)) == 0)
         return true;
-    std::printf("FAIL recorder-check: call %d, %s: status %u through the recorder, %u directly%s\n",
+    std::printf("FAIL %s: call %d, %s: status %u through the recorder, %u directly%s\n", g_name,
                 g_calls, what, a, b, a == b ? ", out values differ" : "");
     return false;
 }
 
-// A frame, the unit's time to answer it, and its reply read twice over.
+// A frame, and its reply read twice over.
 static bool Exchange(const std::uint8_t* frame, U length) {
     bool same = Same("write", [&](Library& l, Outs& o) {
         return l.write(l.handle, frame, length, &o.count, nullptr);
     });
-    Sleep(50);
     for (int i = 0; i < 2; ++i) {
         same = same &&
                Same("queue",
@@ -83,9 +84,10 @@ static bool Exchange(const std::uint8_t* frame, U length) {
     return same;
 }
 
-int main() {
+int main(int, char** argv) {
+    g_name = argv[1];
     if (!Load(L".\\usbbridge.dll", g_recorded) || !Load(L".\\usbbridge-direct.dll", g_direct)) {
-        std::printf("FAIL recorder-check: a library could not be loaded\n");
+        std::printf("FAIL %s: a library could not be loaded\n", g_name);
         return 1;
     }
     static const std::uint8_t enter[] = {0x10, 0x05, 0xc8, 0x0f, 0x40}, bad[] = {0x99};
@@ -108,6 +110,6 @@ int main() {
            Exchange(enter, sizeof(enter)) &&
            Same("close", [](Library& l, Outs&) { return l.close(l.handle); });
     if (same)
-        std::printf("ok   recorder-check: %d calls alike\n", g_calls);
+        std::printf("ok   %s: %d calls alike\n", g_name, g_calls);
     return same ? 0 : 1;
 }

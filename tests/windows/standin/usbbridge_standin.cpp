@@ -4,23 +4,22 @@
 //   UNIT_MISSING  no unit among the two attached bridge devices (by default the one
 //                 attached device is the unit)
 //   UNIT_REFUSE   the frame, counted from 1, that the unit refuses
-//   UNIT_FAIL     calls that fail with status 1, as OP:N[,OP:N]...: the N-th call of OP,
-//                 named as in the trace (count, string, open, close, read, write, flush,
-//                 queue)
+//   UNIT_TRACE    a recorded unit's trace, which answers instead of the simulated unit
 // When the program ends, unit.txt in the current folder tells what the unit went
 // through, whether its flash holds the program's image, and what the program's window
-// answered to a shutdown asked for as the first frame went out.
+// answered to a shutdown asked for as the first frame went out; after a replay, how the
+// replay went.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <cwchar>
 #include <string>
 
 #include "device/bridge_library_abi.h"
 #include "device/simulated_unit.h"
+#include "tests/replay/trace_replay.h"
 #include "update/flash_image.h"
 
 static void SetUpUnit() {
@@ -32,19 +31,6 @@ static void SetUpUnit() {
     }
     if (const char* frame = std::getenv("UNIT_REFUSE")) {
         script.frameFaults.push_back({std::uint32_t(std::atoi(frame)), ReplyFault::Refuse});
-    }
-    static const char* const names[] = {"count", "string", "open",  "close",
-                                        "read",  "write",  "flush", "queue"};
-    char name[8];
-    unsigned call = 0;
-    int used = 0;
-    for (const char* at = std::getenv("UNIT_FAIL");
-         at && std::sscanf(at, "%7[a-z]:%u%n", name, &call, &used) == 2;
-         at += used + (at[used] == ',')) {
-        for (int op = 0; op < 8; ++op) {
-            if (std::strcmp(name, names[op]) == 0)
-                script.portFaults.push_back({.op = PortOp(op), .call = call});
-        }
     }
     ResetSimulatedUnit(script);
 }
@@ -82,12 +68,18 @@ static U WriteAskingFirst(H h, const std::uint8_t* b, U l, U* n) {
         g_shutdownAtFirstFrame = answer ? ", shutdown at the first frame allowed"
                                         : ", shutdown at the first frame refused";
     }
-    const U status = SimWrite(h, b, l, n);
+    const U status = BridgeWrite(h, b, l, n);
     g_frames += status == 0;
     return status;
 }
 
 static void Report() {
+    if (std::getenv("UNIT_TRACE")) {
+        std::FILE* text = std::fopen("unit.txt", "wb");
+        std::fprintf(text, "replayed: %s%s\n", ReplayEnd().c_str(), g_shutdownAtFirstFrame);
+        std::fclose(text);
+        return;
+    }
     const SimulatedUnit& u = Unit();
     const auto calls = [&](PortOp op) { return u.callsOf[static_cast<int>(op)]; };
     const bool image = std::equal(u.flash.begin(), u.flash.end(), FlashImage);
@@ -108,10 +100,22 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-// The eight operations, as the vendor library declares them, answered by the unit.
+// The trace is read at the first call, never while Windows loads the stand-in.
+static void Begin() {
+    static const bool read = [] {
+        const char* trace = std::getenv("UNIT_TRACE");
+        LoadTrace(trace ? trace : "");
+        return true;
+    }();
+    (void)read;
+}
+
+// The eight operations, as the vendor library declares them, answered by the unit or
+// the trace.
 #define ANSWER(name, parameters, call) \
     U BRIDGE_WINAPI name parameters {  \
-        return Sim##call;              \
+        Begin();                       \
+        return Bridge##call;           \
     }
 ANSWER(UsbBridgeDeviceCount, (U * n), DeviceCount(n))
 ANSWER(UsbBridgeProductString, (U i, char* s, U k), ProductString(i, s, k))
@@ -121,5 +125,6 @@ ANSWER(UsbBridgeRead, (H h, std::uint8_t* b, U l, U* n, void*), Read(h, b, l, n)
 ANSWER(UsbBridgeFlush, (H h, U f1, U f2), Flush(h, f1, f2))
 ANSWER(UsbBridgeQueueStatus, (H h, U* n, U* o), QueueStatus(h, n, o))
 U BRIDGE_WINAPI UsbBridgeWrite(H h, const std::uint8_t* b, U l, U* n, void*) {
+    Begin();
     return WriteAskingFirst(h, b, l, n);
 }

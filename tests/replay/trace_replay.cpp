@@ -1,0 +1,222 @@
+#include "tests/replay/trace_replay.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
+#include <vector>
+
+#include "device/simulated_unit.h"
+
+namespace {
+
+struct Call {
+    int line = 0;
+    std::uint64_t us = 0;          // for a queue run, the time of its first check
+    std::string made;              // the operation and its inputs, as the program makes them
+    std::vector<std::string> out;  // the status, then the outputs
+    std::uint64_t left = 1;        // checks of a queue run still to answer
+    // Checks that found nothing waiting last as long as the unit took to answer.
+    bool Elastic() const { return made.starts_with("queue") && out[0] == "0" && out[1] == "0"; }
+};
+
+struct {
+    bool loaded = false;
+    std::vector<Call> calls;
+    std::size_t next = 0, made = 0, frames = 0;
+    std::string end, wrong;  // the trace's last line; why the replay stopped
+    std::uint64_t recordedWriteUs = 0, writeUs = 0;
+} g;
+
+std::string N(std::int64_t n) {
+    return " " + std::to_string(n);
+}
+
+// One call's line into `c`; false when it is not a line of the recorder's.
+bool Parse(const std::string& text, Call& c) {
+    // Each operation between its time and its end: the inputs, "=", the status and
+    // the outputs; N a number, B bytes in hex or "-" for none. A run of queue checks ends
+    // in x and their number, then the time of the last.
+    static const std::regex kCall = [] {
+        std::string call =
+            "[0-9]+ (count = N N|string N N = N B|open N = N N|close N = N|"
+            "read N N = N N B|write N N B = N N|flush N N N = N|"
+            "queue N = N N N( x[1-9][0-9]* [0-9]+)?)";
+        for (const auto& [from, to] : {std::pair{'N', "-?[0-9]+"}, {'B', "(-|([0-9a-f]{2})+)"}})
+            for (std::size_t at; (at = call.find(from)) != std::string::npos;)
+                call.replace(at, 1, to);
+        return std::regex(call);
+    }();
+    std::istringstream in(text);
+    const std::vector<std::string> w{std::istream_iterator<std::string>(in), {}};
+    if (!std::regex_match(text, kCall))
+        return false;
+    const auto is = std::find(w.begin(), w.end(), "=");
+    c.us = std::stoull(w[0]);
+    for (auto i = w.begin() + 1; i != is; ++i)
+        c.made += (i == w.begin() + 1 ? "" : " ") + *i;
+    const bool run = w[w.size() - 2][0] == 'x';
+    c.out.assign(is + 1, w.end() - (run ? 2 : 0));
+    c.left = run ? std::stoull(w[w.size() - 2].substr(1)) : 1;
+    return true;
+}
+
+// The recorded call that answers the program's `made`, or null once the replay has
+// stopped. A queue check is answered "nothing waiting" from a run that found nothing
+// until the unit's recorded time to answer has passed since the write, however many
+// checks it takes.
+const Call* Answer(const std::string& made) {
+    ++g.made;
+    std::size_t next = g.next;
+    while (next < g.calls.size() && g.calls[next].Elastic())
+        ++next;
+    if (made.starts_with("queue") && next != g.next &&
+        (next == g.calls.size() || !g.calls[next].made.starts_with("queue") ||
+         SimulatedUnitNowUs() - g.writeUs < g.calls[next].us - g.recordedWriteUs))
+        next = g.next;
+    g.next = g.wrong.empty() ? next : g.next;
+    const std::string recorded = g.next < g.calls.size() ? g.calls[g.next].made : "";
+    if (g.wrong.empty() && recorded != made)
+        g.wrong = "call " + std::to_string(g.made) + ": " +
+                  (recorded.empty() ? "the trace ends at line " + g.end
+                                    : "recorded `" + recorded + "` (line " +
+                                          std::to_string(g.calls[g.next].line) + ")") +
+                  ", the program made `" + made + "`";
+    if (!g.wrong.empty())
+        return nullptr;
+    Call& c = g.calls[g.next];
+    g.next += !c.Elastic() && --c.left == 0;
+    if (made.starts_with("write")) {
+        g.frames += c.out[0] == "0";
+        g.recordedWriteUs = c.us;
+        g.writeUs = SimulatedUnitNowUs();
+    }
+    return &c;
+}
+
+// Where a call's bytes go: a product string ends in a NUL when it is shorter than the
+// buffer; the bytes read are only the bytes read.
+struct Into {
+    void* at;
+    std::size_t room;
+    bool nul = false;
+};
+
+template <typename Number>
+void Give(const std::string& recorded, Number* to) {
+    *to = Number(std::stoll(recorded));
+}
+void Give(const std::string& recorded, Into* to) {
+    const std::size_t n = recorded == "-" ? 0 : std::min(recorded.size() / 2, to->room);
+    for (std::size_t i = 0; i < n + (to->nul && n < to->room); ++i)
+        static_cast<char*>(to->at)[i] =
+            i < n ? char(std::stoul(recorded.substr(2 * i, 2), nullptr, 16)) : '\0';
+}
+
+// Answers the program's call `made` from the trace: the status, and its outputs into
+// `outs` in their order.
+template <typename... Out>
+BridgeStatus Replay(const std::string& made, Out*... outs) {
+    const Call* c = Answer(made);
+    std::size_t i = 0;
+    (c ? (Give(c->out[++i], outs), ...) : void());
+    return c ? BridgeStatus(std::stoul(c->out[0])) : 1;
+}
+
+std::string Hex(const std::uint8_t* bytes, std::size_t n) {
+    std::string hex = n ? "" : "-";
+    for (std::size_t i = 0; i < n; ++i)
+        hex += {"0123456789abcdef"[bytes[i] >> 4], "0123456789abcdef"[bytes[i] & 15]};
+    return hex;
+}
+
+}  // namespace
+
+void LoadTrace(const std::string& path) {
+    g = {.loaded = !path.empty()};
+    std::ifstream file(path, std::ios::binary);
+    std::string text;
+    int line = 1;
+    const auto wrong = [&](const std::string& what) {
+        g.wrong = path + ":" + std::to_string(line) + ": " + what;
+    };
+    if (!g.loaded || !std::getline(file, text))
+        return g.loaded ? wrong("cannot be read") : void();
+    if (!text.starts_with("tarnwicket-trace "))
+        return wrong("no trace header");
+    if (!text.starts_with("tarnwicket-trace 1 "))
+        return wrong("version " + text.substr(17, text.find(' ', 17) - 17) +
+                     "; this replay reads version 1");
+    // A line cut off by a kill has no end: the trace is read up to the one before it.
+    for (; std::getline(file, text) && !file.eof(); ++line) {
+        Call c{.line = line + 1};
+        if (!text.starts_with("!") && !Parse(text, c))
+            return ++line, wrong("not a call as the recorder writes it");
+        if (!text.starts_with("!"))
+            g.calls.push_back(c);
+    }
+    g.end = std::to_string(line) +
+            (text.empty() ? "" : " (cut off in line " + std::to_string(line + 1) + ")");
+}
+
+std::string ReplayEnd() {
+    const bool whole = std::all_of(g.calls.begin() + std::ptrdiff_t(g.next), g.calls.end(),
+                                   [](const Call& c) { return c.Elastic(); });
+    return !g.wrong.empty() ? g.wrong
+           : whole          ? "every call as recorded"
+                            : "the program made " + std::to_string(g.made) +
+                         " calls, the trace holds more from line " +
+                         std::to_string(g.calls[g.next].line);
+}
+
+std::size_t ReplayedFrames() {
+    return g.frames;
+}
+
+// The port: the trace's answers once one is loaded, else the simulated unit's.
+
+BridgeStatus BridgeDeviceCount(std::uint32_t* n) {
+    return g.loaded ? Replay("count", n) : SimDeviceCount(n);
+}
+
+BridgeStatus BridgeProductString(std::uint32_t index, char* buffer, std::uint32_t kind) {
+    Into string{buffer, kProductStringBytes, true};
+    return g.loaded ? Replay("string" + N(index) + N(kind), &string)
+                    : SimProductString(index, buffer, kind);
+}
+
+BridgeStatus BridgeOpen(std::uint32_t index, BridgeHandle* handle) {
+    return g.loaded ? Replay("open" + N(index), handle) : SimOpen(index, handle);
+}
+
+BridgeStatus BridgeClose(BridgeHandle handle) {
+    return g.loaded ? Replay("close" + N(handle)) : SimClose(handle);
+}
+
+BridgeStatus BridgeRead(BridgeHandle handle, std::uint8_t* buffer, std::uint32_t length,
+                        std::uint32_t* n) {
+    Into read{buffer, length};
+    return g.loaded ? Replay("read" + N(handle) + N(length), n, &read)
+                    : SimRead(handle, buffer, length, n);
+}
+
+BridgeStatus BridgeWrite(BridgeHandle handle, const std::uint8_t* buffer, std::uint32_t length,
+                         std::uint32_t* n) {
+    return g.loaded ? Replay("write" + N(handle) + N(length) + " " + Hex(buffer, length), n)
+                    : SimWrite(handle, buffer, length, n);
+}
+
+BridgeStatus BridgeFlush(BridgeHandle handle, std::uint32_t flag1, std::uint32_t flag2) {
+    return g.loaded ? Replay("flush" + N(handle) + N(flag1) + N(flag2))
+                    : SimFlush(handle, flag1, flag2);
+}
+
+// The check is answered at the tick of its pass, before the host's clock moves on.
+BridgeStatus BridgeQueueStatus(BridgeHandle handle, std::uint32_t* waiting, std::uint32_t* other) {
+    if (!g.loaded)
+        return SimQueueStatus(handle, waiting, other);
+    const BridgeStatus status = Replay("queue" + N(handle), waiting, other);
+    SimulatedUnitQueueChecked();
+    return status;
+}
