@@ -99,8 +99,8 @@ for width in x64 x86; do
     cp $from/tests/recorder_check.exe $from/recorder/usbbridge.dll "$check/"
     for as in vendor direct; do cp $from/standin/usbbridge.dll "$check/usbbridge-$as.dll"; done
     (cd "$check" && export UNIT_TRACE="$traces\\recorder-check.trace" &&
-        timeout 60 wine recorder_check.exe recorder-check-$width >driver.txt 2>&1 &&
-        timeout 60 wine recorder_check.exe again >again.txt 2>&1 || true) &
+        timeout 60 wine recorder_check.exe recorder-check-$width "$UNIT_TRACE" >driver.txt 2>&1 &&
+        timeout 60 wine recorder_check.exe again "$UNIT_TRACE" >again.txt 2>&1 || true) &
     runs+=($!)
 done
 # The program in prog\, started from a folder that holds the library it needs: only its

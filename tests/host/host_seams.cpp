@@ -17,7 +17,7 @@ static struct {
     std::vector<std::string> seen;
     int progressRun = 0;  // progress lines in a row, folded into one entry
     std::uint64_t nowUs = 0, pausedMs = 0;
-    std::uint32_t waitOfFrame = 0;  // the frame whose reply was last waited for, since:
+    std::size_t waitOfFrame = 0;  // the frame whose reply was last waited for, since:
     std::uint64_t waitStartUs = 0;
     unsigned pass = 0;  // 1: the tick read, 2: the queue checked
 } g;
@@ -190,8 +190,8 @@ void PauseMs(std::uint32_t ms) {
 // read first after each frame is written, belongs to no pass. A wait still going after
 // a minute would never end: the run ends there, with status -1.
 static void Passed(unsigned step) {
-    const bool start = step == 1 && Unit().writeAttempts != g.waitOfFrame;
-    g.waitOfFrame = Unit().writeAttempts;
+    const bool start = step == 1 && Frames() != g.waitOfFrame;
+    g.waitOfFrame = Frames();
     g.waitStartUs = start ? g.nowUs : g.waitStartUs;
     g.pass = start ? 0 : g.pass | step;
     g.nowUs += g.pass == 3 ? 1000 : 0;

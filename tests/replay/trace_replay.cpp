@@ -29,36 +29,27 @@ struct {
     std::uint64_t recordedWriteUs = 0, writeUs = 0;
 } g;
 
-std::string N(std::int64_t n) {
-    return " " + std::to_string(n);
-}
-
 // One call's line into `c`; false when it is not a line of the recorder's.
 bool Parse(const std::string& text, Call& c) {
     // Each operation between its time and its end: the inputs, "=", the status and
     // the outputs; N a number, B bytes in hex or "-" for none. A run of queue checks ends
     // in x and their number, then the time of the last.
-    static const std::regex kCall = [] {
-        std::string call =
-            "[0-9]+ (count = N N|string N N = N B|open N = N N|close N = N|"
-            "read N N = N N B|write N N B = N N|flush N N N = N|"
-            "queue N = N N N( x[1-9][0-9]* [0-9]+)?)";
-        for (const auto& [from, to] : {std::pair{'N', "-?[0-9]+"}, {'B', "(-|([0-9a-f]{2})+)"}})
-            for (std::size_t at; (at = call.find(from)) != std::string::npos;)
-                call.replace(at, 1, to);
-        return std::regex(call);
-    }();
+    static const std::regex kCall(std::regex_replace(
+        std::regex_replace(
+            "[0-9]+ (count = N N|string N N = N B|open N = N N|close N = N|read N N "
+            "= N N B|write N N B = N N|flush N N N = N|queue N = N N N( x[1-9][0-9]* [0-9]+)?)",
+            std::regex("N"), "-?[0-9]+"),
+        std::regex("B"), "(-|([0-9a-f]{2})+)"));
     std::istringstream in(text);
     const std::vector<std::string> w{std::istream_iterator<std::string>(in), {}};
     if (!std::regex_match(text, kCall))
         return false;
     const auto is = std::find(w.begin(), w.end(), "=");
-    c.us = std::stoull(w[0]);
-    for (auto i = w.begin() + 1; i != is; ++i)
-        c.made += (i == w.begin() + 1 ? "" : " ") + *i;
     const bool run = w[w.size() - 2][0] == 'x';
-    c.out.assign(is + 1, w.end() - (run ? 2 : 0));
-    c.left = run ? std::stoull(w[w.size() - 2].substr(1)) : 1;
+    c = {c.line, std::stoull(w[0]), w[1], std::vector(is + 1, w.end() - (run ? 2 : 0)),
+         run ? std::stoull(w[w.size() - 2].substr(1)) : 1};
+    for (auto i = w.begin() + 2; i != is; ++i)
+        c.made += " " + *i;
     return true;
 }
 
@@ -107,28 +98,26 @@ template <typename Number>
 void Give(const std::string& recorded, Number* to) {
     *to = Number(std::stoll(recorded));
 }
-void Give(const std::string& recorded, Into* to) {
-    const std::size_t n = recorded == "-" ? 0 : std::min(recorded.size() / 2, to->room);
-    for (std::size_t i = 0; i < n + (to->nul && n < to->room); ++i)
-        static_cast<char*>(to->at)[i] =
+
+void Give(const std::string& recorded, Into to) {
+    const std::size_t n = recorded == "-" ? 0 : std::min(recorded.size() / 2, to.room);
+    for (std::size_t i = 0; i < n + (to.nul && n < to.room); ++i)
+        static_cast<char*>(to.at)[i] =
             i < n ? char(std::stoul(recorded.substr(2 * i, 2), nullptr, 16)) : '\0';
 }
 
 // Answers the program's call `made` from the trace: the status, and its outputs into
 // `outs` in their order.
 template <typename... Out>
-BridgeStatus Replay(const std::string& made, Out*... outs) {
+BridgeStatus Replay(const std::string& made, Out... outs) {
     const Call* c = Answer(made);
     std::size_t i = 0;
     (c ? (Give(c->out[++i], outs), ...) : void());
     return c ? BridgeStatus(std::stoul(c->out[0])) : 1;
 }
 
-std::string Hex(const std::uint8_t* bytes, std::size_t n) {
-    std::string hex = n ? "" : "-";
-    for (std::size_t i = 0; i < n; ++i)
-        hex += {"0123456789abcdef"[bytes[i] >> 4], "0123456789abcdef"[bytes[i] & 15]};
-    return hex;
+std::string N(std::int64_t n) {
+    return " " + std::to_string(n);
 }
 
 }  // namespace
@@ -143,14 +132,14 @@ void LoadTrace(const std::string& path) {
     };
     if (!g.loaded || !std::getline(file, text))
         return g.loaded ? wrong("cannot be read") : void();
-    if (!text.starts_with("tarnwicket-trace "))
-        return wrong("no trace header");
     if (!text.starts_with("tarnwicket-trace 1 "))
-        return wrong("version " + text.substr(17, text.find(' ', 17) - 17) +
-                     "; this replay reads version 1");
+        return wrong(text.starts_with("tarnwicket-trace ")
+                         ? "version " + text.substr(17, text.find(' ', 17) - 17) +
+                               "; this replay reads version 1"
+                         : "no trace header");
     // A line cut off by a kill has no end: the trace is read up to the one before it.
-    for (; std::getline(file, text) && !file.eof(); ++line) {
-        Call c{.line = line + 1};
+    for (Call c; std::getline(file, text) && !file.eof(); ++line) {
+        c.line = line + 1;
         if (!text.starts_with("!") && !Parse(text, c))
             return ++line, wrong("not a call as the recorder writes it");
         if (!text.starts_with("!"))
@@ -175,48 +164,34 @@ std::size_t ReplayedFrames() {
 }
 
 // The port: the trace's answers once one is loaded, else the simulated unit's.
+#define PORT(name, parameters, replay, sim)              \
+    BridgeStatus Bridge##name parameters {               \
+        return g.loaded ? Replay replay : Sim##name sim; \
+    }
+using U = std::uint32_t;
+using H = BridgeHandle;
+PORT(DeviceCount, (U * n), ("count", n), (n))
+PORT(ProductString, (U i, char* s, U k),
+     ("string" + N(i) + N(k), Into{s, kProductStringBytes, true}), (i, s, k))
+PORT(Open, (U i, H* h), ("open" + N(i), h), (i, h))
+PORT(Close, (H h), ("close" + N(h)), (h))
+PORT(Read, (H h, std::uint8_t* b, U l, U* n), ("read" + N(h) + N(l), n, Into{b, l}), (h, b, l, n))
+PORT(Flush, (H h, U f1, U f2), ("flush" + N(h) + N(f1) + N(f2)), (h, f1, f2))
 
-BridgeStatus BridgeDeviceCount(std::uint32_t* n) {
-    return g.loaded ? Replay("count", n) : SimDeviceCount(n);
-}
-
-BridgeStatus BridgeProductString(std::uint32_t index, char* buffer, std::uint32_t kind) {
-    Into string{buffer, kProductStringBytes, true};
-    return g.loaded ? Replay("string" + N(index) + N(kind), &string)
-                    : SimProductString(index, buffer, kind);
-}
-
-BridgeStatus BridgeOpen(std::uint32_t index, BridgeHandle* handle) {
-    return g.loaded ? Replay("open" + N(index), handle) : SimOpen(index, handle);
-}
-
-BridgeStatus BridgeClose(BridgeHandle handle) {
-    return g.loaded ? Replay("close" + N(handle)) : SimClose(handle);
-}
-
-BridgeStatus BridgeRead(BridgeHandle handle, std::uint8_t* buffer, std::uint32_t length,
-                        std::uint32_t* n) {
-    Into read{buffer, length};
-    return g.loaded ? Replay("read" + N(handle) + N(length), n, &read)
-                    : SimRead(handle, buffer, length, n);
-}
-
-BridgeStatus BridgeWrite(BridgeHandle handle, const std::uint8_t* buffer, std::uint32_t length,
-                         std::uint32_t* n) {
-    return g.loaded ? Replay("write" + N(handle) + N(length) + " " + Hex(buffer, length), n)
-                    : SimWrite(handle, buffer, length, n);
-}
-
-BridgeStatus BridgeFlush(BridgeHandle handle, std::uint32_t flag1, std::uint32_t flag2) {
-    return g.loaded ? Replay("flush" + N(handle) + N(flag1) + N(flag2))
-                    : SimFlush(handle, flag1, flag2);
+BridgeStatus BridgeWrite(H h, const std::uint8_t* bytes, U length, U* n) {
+    if (!g.loaded)
+        return SimWrite(h, bytes, length, n);
+    std::string made = "write" + N(h) + N(length) + (length ? " " : " -");
+    for (U i = 0; i < length; ++i)
+        made += {"0123456789abcdef"[bytes[i] >> 4], "0123456789abcdef"[bytes[i] & 15]};
+    return Replay(made, n);
 }
 
 // The check is answered at the tick of its pass, before the host's clock moves on.
-BridgeStatus BridgeQueueStatus(BridgeHandle handle, std::uint32_t* waiting, std::uint32_t* other) {
-    if (!g.loaded)
-        return SimQueueStatus(handle, waiting, other);
-    const BridgeStatus status = Replay("queue" + N(handle), waiting, other);
-    SimulatedUnitQueueChecked();
+BridgeStatus BridgeQueueStatus(H h, U* waiting, U* other) {
+    const BridgeStatus status =
+        g.loaded ? Replay("queue" + N(h), waiting, other) : SimQueueStatus(h, waiting, other);
+    if (g.loaded)
+        SimulatedUnitQueueChecked();
     return status;
 }

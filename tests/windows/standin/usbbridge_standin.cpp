@@ -26,12 +26,10 @@ static void SetUpUnit() {
     // Nothing recorded: the program's wait polls the queue millions of times in an update,
     // calls that outgrow a 32-bit process if kept. The frames are counted here instead.
     UnitScript script{.replyLatencyUs = 1000, .record = false};
-    if (std::getenv("UNIT_MISSING")) {  // one serial unreadable, the other not the unit's
+    if (std::getenv("UNIT_MISSING"))  // one serial unreadable, the other not the unit's
         script.devices = {{"2031", false}, {"20310"}};
-    }
-    if (const char* frame = std::getenv("UNIT_REFUSE")) {
+    if (const char* frame = std::getenv("UNIT_REFUSE"))
         script.frameFaults.push_back({std::uint32_t(std::atoi(frame)), ReplyFault::Refuse});
-    }
     ResetSimulatedUnit(script);
 }
 
@@ -74,39 +72,34 @@ static U WriteAskingFirst(H h, const std::uint8_t* b, U l, U* n) {
 }
 
 static void Report() {
-    if (std::getenv("UNIT_TRACE")) {
-        std::FILE* text = std::fopen("unit.txt", "wb");
-        std::fprintf(text, "replayed: %s%s\n", ReplayEnd().c_str(), g_shutdownAtFirstFrame);
-        std::fclose(text);
-        return;
-    }
     const SimulatedUnit& u = Unit();
-    const auto calls = [&](PortOp op) { return u.callsOf[static_cast<int>(op)]; };
-    const bool image = std::equal(u.flash.begin(), u.flash.end(), FlashImage);
+    const auto calls = [&](PortOp op) { return std::to_string(u.callsOf[int(op)]); };
+    const std::string unit =
+        std::getenv("UNIT_TRACE")
+            ? "replayed: " + ReplayEnd()
+            : "searched " + calls(PortOp::DeviceCount) + ", opened " + calls(PortOp::Open) +
+                  ", closed " + calls(PortOp::Close) + ", " + std::to_string(g_frames) +
+                  " frames (last:" + g_lastFrame + "), flash " +
+                  (std::equal(u.flash.begin(), u.flash.end(), FlashImage) ? "image"
+                                                                          : "not the image") +
+                  (u.inProgrammingMode ? ", in programming mode" : "");
     std::FILE* text = std::fopen("unit.txt", "wb");
-    std::fprintf(text, "searched %u, opened %u, closed %u, %zu frames (last:%s), flash %s%s%s\n",
-                 calls(PortOp::DeviceCount), calls(PortOp::Open), calls(PortOp::Close), g_frames,
-                 g_lastFrame.c_str(), image ? "image" : "not the image",
-                 u.inProgrammingMode ? ", in programming mode" : "", g_shutdownAtFirstFrame);
+    std::fprintf(text, "%s%s\n", unit.c_str(), g_shutdownAtFirstFrame);
     std::fclose(text);
 }
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
+    if (reason == DLL_PROCESS_ATTACH)
         SetUpUnit();
-    } else if (reason == DLL_PROCESS_DETACH) {
+    else if (reason == DLL_PROCESS_DETACH)
         Report();
-    }
     return TRUE;
 }
 
 // The trace is read at the first call, never while Windows loads the stand-in.
 static void Begin() {
-    static const bool read = [] {
-        const char* trace = std::getenv("UNIT_TRACE");
-        LoadTrace(trace ? trace : "");
-        return true;
-    }();
+    static const char* trace = std::getenv("UNIT_TRACE");
+    static const bool read = (LoadTrace(trace ? trace : ""), true);
     (void)read;
 }
 
