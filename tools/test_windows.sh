@@ -50,15 +50,13 @@ readonly WHOLE="searched 1, opened 1, closed 1, 8187 frames (last: 17 1 220), fl
 stopped() { echo "searched 1, opened 1, closed 1, $1 frames (last: 16 5 80 2 0), flash not the image$VETO"; }
 readonly LIBRARY="usbbridge.dll beside tarnwicket.exe, in"
 
-# The run that uses the keyboard first, alone; once it is through with the keyboard, the
-# runs that show windows; once it has asked its question, the runs with boxes, their
-# first boxes some seconds apart.
+# The runs that show windows first; once the first has asked its question, the runs with
+# boxes, their first boxes some seconds apart.
 run x64-update build/release-test/signed/tarnwicket.exe $X64/standin/usbbridge.dll -- 'start|.\tarnwicket.exe|0|0' \
     "line|10|QUOLEX FPGA1 Update" "line|30|Version: 24" "line|80|Connect USB cable to QUOLEX" \
-    "line|100|Close other software (e.g. GUI)" about shutdown\|yes command\|110 \
+    "line|100|Close other software (e.g. GUI)" shutdown\|yes command\|110 \
     "line|10|preparing..." shutdown\|yes "line|30|Do NOT turn power OFF" \
     shutdown\|no command\|110 ask\|no "${FINAL[@]}" command\|105 exit\|0
-until_done about
 # The recorder between the program and the stand-in, renamed as the service engineer
 # renames the vendor's library: the update goes as without it. The abort and the missing
 # unit below go through it too; tests/traces/ keeps the three traces, which the host

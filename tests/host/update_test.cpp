@@ -6,7 +6,6 @@
 
 #include "tests/host/host_seams.h"
 #include "tests/replay/trace_replay.h"
-#include "update/update_abort.h"
 
 using enum ReplyFault;
 using enum PortOp;
@@ -202,14 +201,6 @@ TEST(Replay, SaysWhatIsWrongWithADamagedTraceAndWhere) {
         RunUpdate({.trace = trace});
         EXPECT_EQ(ReplayEnd(), how[0] == ':' ? trace + how : how) << name;
     }
-}
-
-TEST(Abort, CodesOutsideItsTableDoNothing) {
-    RunUpdate({}, [] {
-        for (const int code : {0, 11, 255})
-            AbortUpdate(static_cast<std::uint8_t>(code));
-    });
-    EXPECT_EQ(Story(std::nullopt), Unit(0, "none", "erased", 0));
 }
 
 // A failing call, the replies of ReplyFault, three failing queue checks in a row, and

@@ -67,12 +67,12 @@ const Call* Answer(const std::string& made) {
          SimulatedUnitNowUs() - g.writeUs < g.calls[next].us - g.recordedWriteUs))
         next = g.next;
     g.next = g.wrong.empty() ? next : g.next;
-    const std::string recorded = g.next < g.calls.size() ? g.calls[g.next].made : "";
-    if (g.wrong.empty() && recorded != made)
+    const bool ends = g.next == g.calls.size();
+    if (g.wrong.empty() && (ends || g.calls[g.next].made != made))
         g.wrong = "call " + std::to_string(g.made) + ": " +
-                  (recorded.empty() ? "the trace ends at line " + g.end
-                                    : "recorded `" + recorded + "` (line " +
-                                          std::to_string(g.calls[g.next].line) + ")") +
+                  (ends ? "the trace ends at line " + g.end
+                        : "recorded `" + g.calls[g.next].made + "` (line " +
+                              std::to_string(g.calls[g.next].line) + ")") +
                   ", the program made `" + made + "`";
     if (!g.wrong.empty())
         return nullptr;
@@ -86,24 +86,23 @@ const Call* Answer(const std::string& made) {
     return &c;
 }
 
-// Where a call's bytes go: a product string ends in a NUL when it is shorter than the
-// buffer; the bytes read are only the bytes read.
-struct Into {
-    void* at;
-    std::size_t room;
-    bool nul = false;
-};
-
 template <typename Number>
 void Give(const std::string& recorded, Number* to) {
     *to = Number(std::stoll(recorded));
 }
 
+// Where a call's bytes go: `room` of them, and after fewer a NUL where it is `nul`
+// (a product string; the bytes read are only the bytes read).
+struct Into {
+    void* at;
+    std::size_t room;
+    bool nul = false;
+};
 void Give(const std::string& recorded, Into to) {
     const std::size_t n = recorded == "-" ? 0 : std::min(recorded.size() / 2, to.room);
     for (std::size_t i = 0; i < n + (to.nul && n < to.room); ++i)
         static_cast<char*>(to.at)[i] =
-            i < n ? char(std::stoul(recorded.substr(2 * i, 2), nullptr, 16)) : '\0';
+            char(i < n ? std::stoi(recorded.substr(2 * i, 2), 0, 16) : 0);
 }
 
 // Answers the program's call `made` from the trace: the status, and its outputs into
@@ -189,9 +188,8 @@ BridgeStatus BridgeWrite(H h, const std::uint8_t* bytes, U length, U* n) {
 
 // The check is answered at the tick of its pass, before the host's clock moves on.
 BridgeStatus BridgeQueueStatus(H h, U* waiting, U* other) {
-    const BridgeStatus status =
-        g.loaded ? Replay("queue" + N(h), waiting, other) : SimQueueStatus(h, waiting, other);
-    if (g.loaded)
-        SimulatedUnitQueueChecked();
-    return status;
+    if (!g.loaded)
+        return SimQueueStatus(h, waiting, other);
+    const BridgeStatus status = Replay("queue" + N(h), waiting, other);
+    return SimulatedUnitQueueChecked(), status;
 }

@@ -5,17 +5,16 @@
 //   start|EXE|X|Y       starts EXE from the current folder, its window at X, Y
 //   launch|EXE          starts EXE, which is to show no window, not even behind a box
 //   line|Y|TEXT         the status line at Y comes to show TEXT and nothing else
-//   box|CAPTION|TEXT    a box with the warning icon comes; it is answered OK
+//   box|CAPTION|TEXT    a box comes; it is answered OK
 //   ask|ANSWER          closing the window asks first; answered "no", it stays open
 //   endsession          the session ends, as a forced shutdown ends it
 //   pause|MS            lets MS milliseconds pass
 //   command|ID          the window gets menu command ID, as if chosen
 //   close               closes the window
 //   shutdown|ANSWER     asked before a shutdown, the window comes to answer "yes" or "no"
-//   about               Alt+? and Alt+/ each open the About box
 //   exit|CODE           the program ends with CODE, or with one "other" than 0
-// Several drivers may run at once: a named lock keeps them from sharing the keyboard,
-// or the screen while they read a box.
+// Several drivers may run at once: a named lock keeps them from sharing the screen
+// while they read a box.
 #include <windows.h>
 
 #include <algorithm>
@@ -31,11 +30,10 @@ static HANDLE g_lock = nullptr;
 
 template <typename Ready>
 static bool WaitFor(Ready ready, DWORD ms = kStepMs) {
-    for (const DWORD start = GetTickCount(); !ready(); Sleep(50)) {
-        if (GetTickCount() - start > ms)
-            return false;
-    }
-    return true;
+    const DWORD start = GetTickCount();
+    while (!ready() && GetTickCount() - start <= ms)
+        Sleep(50);
+    return ready();
 }
 
 static std::wstring Text(HWND window) {
@@ -92,53 +90,19 @@ static bool LineShows(int y, const std::wstring& text) {
            });
 }
 
-// Whether the box shows the warning icon: a yellow triangle, where the error icon is
-// red and the information and question icons are blue.
-static bool ShowsWarningIcon(HWND box) {
-    RECT r = {};
-    GetWindowRect(GetDlgItem(box, 0x440), &r);
-    int yellow = 0;
-    Picture(r.left, r.top, 32, 32, [&](HDC m) {
-        for (int i = 0; i < 32 * 32; ++i) {
-            const COLORREF c = GetPixel(m, i % 32, i / 32);
-            yellow += GetRValue(c) > 200 && GetGValue(c) > 160 && GetBValue(c) < 100;
-        }
-    });
-    return yellow > 100;
-}
-
-// With the program's window in front, Alt and a key as typed: with Shift where the
-// character needs it ("?").
-static void Press(wchar_t key) {
-    WaitFor([] { return SetForegroundWindow(g_window) && GetForegroundWindow() == g_window; });
-    const SHORT typed = VkKeyScanW(key);
-    std::vector<BYTE> keys = {VK_MENU, LOBYTE(typed)};
-    keys.insert(keys.begin() + 1, (HIBYTE(typed) & 1) != 0, VK_SHIFT);
-    for (const BYTE k : keys)
-        keybd_event(k, 0, 0, 0);
-    for (auto k = keys.rbegin(); k != keys.rend(); ++k)
-        keybd_event(*k, 0, KEYEVENTF_KEYUP, 0);
-    Sleep(300);
-}
-
-// The box that comes, answered with `button`: "" when it reads `expected` (caption|text)
-// and, if `warning`, shows the warning icon.
-static std::wstring Answer(const std::wstring& expected, WORD button, bool warning) {
+// The box that comes, answered with `button`: "" when it reads `expected` (caption|text).
+static std::wstring Answer(const std::wstring& expected, WORD button) {
     HWND box = nullptr;
-    if (!WaitFor([&] { return (box = ProgramWindow(L"#32770")) != nullptr; })) {
+    if (!WaitFor([&] { return (box = ProgramWindow(L"#32770")) != nullptr; }))
         return L"no box came";
-    }
     WaitForSingleObject(g_lock, INFINITE);
     SetWindowPos(box, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     Sleep(400);  // drawn in front
     const std::wstring seen = Text(box) + L"|" + Text(GetDlgItem(box, 0xFFFF));
-    const bool iconRight = !warning || ShowsWarningIcon(box);
     ReleaseMutex(g_lock);
     PostMessageW(box, WM_COMMAND, button, 0);
     WaitFor([&] { return !IsWindow(box); });
-    if (seen != expected)
-        return L"a box came: " + seen;
-    return iconRight ? L"" : L"the box " + seen + L" shows another icon than the warning";
+    return seen == expected ? L"" : L"a box came: " + seen;
 }
 
 static std::wstring Start(const std::vector<std::wstring>& a) {
@@ -148,9 +112,8 @@ static std::wstring Start(const std::vector<std::wstring>& a) {
     startup.dwY = a[2].empty() ? 0 : std::stoul(a[2]);
     std::wstring command = L"\"" + a[0] + L"\"";
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &g_program)) {
+                        &startup, &g_program))
         return L"it could not be started";
-    }
     const auto window = [] { return (g_window = ProgramWindow(L"QUOLEX TARNWICKET")) != nullptr; };
     return a[1].empty() || WaitFor(window) ? L"" : L"no main window came";
 }
@@ -163,16 +126,6 @@ static std::wstring Exit(const std::wstring& expected) {
     return right && code != STILL_ACTIVE ? L"" : L"it ended with " + std::to_wstring(code);
 }
 
-static std::wstring About() {
-    for (const wchar_t character : {L'?', L'/'}) {
-        Press(character);
-        const std::wstring failure = Answer(L"About QUOLEX Tarnwicket|", IDOK, false);
-        if (!failure.empty())
-            return std::wstring(L"Alt+") + character + L": " + failure;
-    }
-    return L"";
-}
-
 static std::wstring Step(const std::wstring& step, const std::vector<std::wstring>& a) {
     const bool yes = a[0] == L"yes";
     if (step == L"start" || step == L"launch")
@@ -180,7 +133,7 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
     if (step == L"exit")
         return Exit(a[0]);
     if (step == L"box") {
-        const std::wstring failure = Answer(a[0] + L"|" + a[1], IDOK, true);
+        const std::wstring failure = Answer(a[0] + L"|" + a[1], IDOK);
         return g_window || !ProgramWindow(L"QUOLEX TARNWICKET") ? failure : L"a main window came";
     }
     if (step == L"line") {
@@ -197,19 +150,16 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
         const std::wstring failure = Answer(
             L"QUOLEX Tarnwicket|A firmware update is in progress. Closing now can leave the QUOLEX "
             L"unit unusable.\n\nClose anyway?",
-            yes ? IDYES : IDNO, true);
+            yes ? IDYES : IDNO);
         Sleep(500);
         return !failure.empty() || yes || IsWindow(g_window) ? failure
                                                              : L"the window closed all the same";
     }
-    if (step == L"pause") {
-        Sleep(std::stoul(a[0]));
-        return L"";
-    }
-    if (step == L"endsession") {  // returns once the window has, or the program has ended
-        SendMessageTimeoutW(g_window, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 20000, nullptr);
-        return L"";
-    }
+    if (step == L"pause")
+        return Sleep(std::stoul(a[0])), L"";
+    if (step == L"endsession")  // returns once the window has, or the program has ended
+        return SendMessageTimeoutW(g_window, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 20000, nullptr),
+               L"";
     if (step == L"shutdown") {
         const auto answered = [&] {
             DWORD_PTR answer = 0;
@@ -218,10 +168,7 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
         };
         return WaitFor(answered) ? L"" : L"the window answers otherwise";
     }
-    WaitForSingleObject(g_lock, INFINITE);  // the keyboard is this driver's now
-    const std::wstring failure = step == L"about" ? About() : L"no such step";
-    ReleaseMutex(g_lock);
-    return failure;
+    return L"no such step";
 }
 
 int wmain(int argc, wchar_t** argv) {
