@@ -119,9 +119,15 @@ BOOL CALLBACK Start(PINIT_ONCE, PVOID, PVOID*) {
     // A trace of its own for every start of the program, so that the trace of a failed
     // update is never overwritten by the retry: the first free of usbbridge-trace-1.txt,
     // usbbridge-trace-2.txt and on.
-    wchar_t trace[32];
+    wchar_t trace[32] = L"usbbridge-trace-";
     for (unsigned n = 1; n < 100000; ++n) {
-        std::swprintf(trace, 32, L"usbbridge-trace-%u.txt", n);
+        wchar_t* at = trace + 16;
+        for (unsigned digit = 10000; digit > 0; digit /= 10) {  // no leading zeros
+            if (n >= digit || digit == 1) {
+                *at++ = static_cast<wchar_t>(L'0' + n / digit % 10);
+            }
+        }
+        std::wcscpy(at, L".txt");
         if (CreateTrace(InFolder(trace)) || GetLastError() != ERROR_FILE_EXISTS) {
             break;
         }

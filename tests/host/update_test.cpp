@@ -192,6 +192,8 @@ const std::pair<const char*, const char*> kDamagedTraces[] = {
      "call 17: recorded `write 20736 21 10155041100000abc40bd686162ad6228e27ed6468` (line 15), "
      "the program made `write 20736 21 10155041100000abc40bd686162ad6228e27ed6469`"},
     {"longer", "the program made 200 calls, the trace holds more from line 172"},
+    {"late-reply",  // IspEnter's reply 2.5 s late: the wait ends, 2,000 checks, before it
+     "call 2007: recorded `queue 20736` (line 9), the program made `write 20736 5 1005500100`"},
     {"missing", ":1: cannot be read"},
 };
 
