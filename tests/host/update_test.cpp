@@ -173,8 +173,11 @@ class Scenarios : public testing::TestWithParam<int> {};
 TEST_P(Scenarios, TellTheirStory) {
     const Scenario& s = kScenarios[GetParam()];
     const std::string trace = *s.trace ? kTraces + s.trace : "";
-    EXPECT_EQ(Story(RunUpdate({s.unit, s.stopAfterFrames, 0u - 12000, trace, s.attempts})),
-              s.story);
+    const RunScript run = {.unit = s.unit,
+                           .stopAfterFrames = s.stopAfterFrames,
+                           .trace = trace,
+                           .attempts = s.attempts};
+    EXPECT_EQ(Story(RunUpdate(run)), s.story);
 }
 
 INSTANTIATE_TEST_SUITE_P(Update, Scenarios, testing::Range(0, int(std::size(kScenarios))),
