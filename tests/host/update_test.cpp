@@ -78,18 +78,22 @@ UnitScript FailsAfter(PortOp op, std::uint32_t frame, std::uint32_t times = 1) {
     return {.portFaults = {{.op = op, .call = frame ? 0 : 1u, .frame = frame, .times = times}}};
 }
 
-const UnitScript kSoundUnit = {};  // one bridge device, the unit "2031", no fault
+// A run against the unit `unit`, the window closed after `stopAfterFrames`; one replaying
+// `trace` of tests/traces/ instead, the update started `attempts` times.
+RunScript Against(const UnitScript& unit, std::uint32_t stopAfterFrames = kNoStop) {
+    return {.unit = unit, .stopAfterFrames = stopAfterFrames};
+}
+RunScript Replaying(const char* trace, int attempts = 1) {
+    return {.trace = kTraces + trace, .attempts = attempts};
+}
 
 struct Scenario {
     const char* name;  // letters, digits and _: the test's name
-    UnitScript unit;
+    RunScript run;     // the unit's script, and the operator (host_seams.h)
     std::string story;
-    std::uint32_t stopAfterFrames = kNoStop;  // the operator closes the window then
-    const char* trace = "";  // a trace in tests/traces/ that answers instead of the unit
-    int attempts = 1;        // the operator starts the update this many times
 };
 
-// To add a scenario, add a row: its name, the unit's script, and its story built from the
+// To add a scenario, add a row: its name, its run, and its story built from the
 // pieces above, event by event as host_seams.h prints them. A failing row is its own test
 // (ctest -R its_name) and GoogleTest shows the lines of the story that differ. Faults
 // that leave the update going are struck together where they can, so that one story
@@ -98,86 +102,78 @@ struct Scenario {
 // with the story the operator saw.
 const Scenario kScenarios[] = {
     {"clean_but_a_reply_1999_ms_late_as_the_tick_wraps__window_closed_after_the_write",
-     Reply(kStruck, None, 1999),
-     kOpening + kWritten + kEnded + Unit(kReset, "reset", "image", kWholeUpdate), Chunk(247, 31)},
+     Against(Reply(kStruck, None, 1999), Chunk(247, 31)),
+     kOpening + kWritten + kEnded + Unit(kReset, "reset", "image", kWholeUpdate)},
     {"chosen_past_other_serials__IspEnter_unanswered__select_5_refused__reset_unanswered",
-     {.devices = {{"20310"}, {"2031", false}, {"2031"}},
-      .frameFaults = {{1, NoReply}, {167, Refuse}, {kReset, NoReply}}},
+     Against({.devices = {{"20310"}, {"2031", false}, {"2031"}},
+              .frameFaults = {{1, NoReply}, {167, Refuse}, {kReset, NoReply}}}),
      kPrepared + "[ |Error retrieving serial string!]@0\n" + kOpened +
          "10:Flash write:  0.0 %/52 .. 10:Flash write:  1.6 %/52 (5)\n" +  // blocks 0 to 4
          "[!!!|ERROR setting Block Index mode !]@167\n" +                  // frame 167: block 5
          "10:Flash write:  2.0 %/52 .. 10:Flash write:  99.6 %/53 (243)\n10:FLASH update ok/26\n" +
          "30:You must power cycle your unit/42\n[!!!|Reset QUOLEX Error !]@8187\n" + kEnded +
          Unit(kReset, "reset", "image", kWholeUpdate)},
-    {"write_of_DeviceReset_failing", WriteOfFrameFails(kReset),
+    {"write_of_DeviceReset_failing", Against(WriteOfFrameFails(kReset)),
      kOpening + kWritten + "[ |Error Sending Code]@8186\n[!!!|Reset QUOLEX Error !]@8186\n" +
          kEnded + Unit(kIspExit, "exit", "image", kWholeUpdate)},
-    {"chunk_9_of_block_3_refused", Reply(Chunk(3, 9), Refuse),
+    {"chunk_9_of_block_3_refused", Against(Reply(Chunk(3, 9), Refuse)),
      kOpening + "10:Flash write:  0.0 %/52 .. 10:Flash write:  0.8 %/52 (3)\n" +
          WriteAborted(Chunk(3, 9), 3)},
-    {"chunk_refused_a_byte_short", Reply(kStruck, ShortReply),
+    {"chunk_refused_a_byte_short", Against(Reply(kStruck, ShortReply)),
      kOpening + "10:BytesRead not same as datalength/48\n" + WriteAborted(kStruck)},
-    {"reply_2000_ms_late", Reply(kStruck, None, 2000), kOpening + WriteAborted(kStruck)},
-    {"long_reply__its_extra_byte_read_as_the_next", Reply(kStruck, LongReply),
+    {"reply_2000_ms_late", Against(Reply(kStruck, None, 2000)), kOpening + WriteAborted(kStruck)},
+    {"long_reply__its_extra_byte_read_as_the_next", Against(Reply(kStruck, LongReply)),
      kOpening + "[!!!|ERROR exit ISP mode !]@9\nfailed\n10:Chip Write error/35\n[!!!| ]@9\n" +
          "[!!!|ERROR exit ISP mode !]@10\nasleep\n" +
          Unit(10, "exit", "partly", PausedTo(0) + kBeforeIspExit) + kExit1},
-    {"three_queue_checks_failing", FailsAfter(QueueStatus, kStruck, 3),
+    {"three_queue_checks_failing", Against(FailsAfter(QueueStatus, kStruck, 3)),
      kOpening + "[ |Error Checking Queue]@8\n[ |Error Checking Queue]@8\n" +
          "[ |Error Checking Queue]@8\n" + WriteAborted(kStruck)},
-    {"write_of_a_chunk_failing", WriteOfFrameFails(kStruck),
+    {"write_of_a_chunk_failing", Against(WriteOfFrameFails(kStruck)),
      kOpening + "[ |Error Sending Code]@7\n" + WriteAborted(kStruck - 1)},
-    {"read_failing", FailsAfter(Read, kStruck),
+    {"read_failing", Against(FailsAfter(Read, kStruck)),
      kOpening + "[ |Error Reading Data]@8\n" + WriteAborted(kStruck)},
     {"IspExit_refused_a_byte_short__and_again_by_the_abort",
-     {.frameFaults = {{kIspExit, ShortReply}, {kReset, Refuse}}},
+     Against({.frameFaults = {{kIspExit, ShortReply}, {kReset, Refuse}}}),
      kOpening + kWritten + "10:BytesRead not same as datalength/48\n" +
          "[!!!|ERROR exit ISP mode !]@8186\n" +
          "failed\n10:ERROR exit ISP mode/35\n[!!!| ]@8186\n" +
          "[!!!|ERROR exit ISP mode !]@8187\n" + "asleep\n" +
          Unit(kReset, "exit", "image", kWholeUpdate) + "in programming mode\n" + kExit1},
-    {"window_closed_as_the_unit_is_opened", kSoundUnit,
-     kPrepared + "awake\nstarted\nstop\n" + kEnded + kUntouched, 0},
-    {"window_closed_in_block_1__IspExit_refused", Reply(Chunk(1, 6), Refuse),
+    {"window_closed_as_the_unit_is_opened", Against({}, 0),
+     kPrepared + "awake\nstarted\nstop\n" + kEnded + kUntouched},
+    {"window_closed_in_block_1__IspExit_refused", Against(Reply(Chunk(1, 6), Refuse), Chunk(1, 5)),
      kOpening +
          "10:Flash write:  0.0 %/52\nstop\nfailed\n[!!!|ERROR exit ISP mode !]@42\nasleep\n" +
          Unit(Chunk(1, 6), "exit", "partly", PausedTo(1) + kBeforeIspExit) +
-         "in programming mode\n" + kExit1,
-     Chunk(1, 5)},
-    {"no_unit", {.devices = {}}, kPrepared + kNoUnit + kUntouched},
+         "in programming mode\n" + kExit1},
+    {"no_unit", Against({.devices = {}}), kPrepared + kNoUnit + kUntouched},
     {"serials_unreadable_longer_than_2031_other_or_filling_the_buffer_with_no_NUL",
-     {.devices = {{"2031", false}, {"20310"}, {"2030"}, {"2031" + std::string(252, '0')}}},
+     Against({.devices = {{"2031", false}, {"20310"}, {"2030"}, {"2031" + std::string(252, '0')}}}),
      kPrepared + "[ |Error retrieving serial string!]@0\n" + kNoUnit + kUntouched},
-    {"device_count_failing", FailsAfter(DeviceCount, 0), kPrepared + kNoUnit + kUntouched},
-    {"second_product_string_unreadable", {.productStringKind2Fails = true}, kNotOpened},
-    {"open_failing", FailsAfter(Open, 0), kNotOpened},
-    {"flush_failing_the_opened_unit_closed", FailsAfter(Flush, 0), kNotOpened},
+    {"device_count_failing", Against(FailsAfter(DeviceCount, 0)), kPrepared + kNoUnit + kUntouched},
+    {"second_product_string_unreadable", Against({.productStringKind2Fails = true}), kNotOpened},
+    {"open_failing", Against(FailsAfter(Open, 0)), kNotOpened},
+    {"flush_failing_the_opened_unit_closed", Against(FailsAfter(Flush, 0)), kNotOpened},
     {"flush_and_close_failing",
-     {.portFaults = {{.op = Flush, .call = 1}, {.op = Close, .call = 1}}},
+     Against({.portFaults = {{.op = Flush, .call = 1}, {.op = Close, .call = 1}}}),
      kPrepared + "[ |Unable to close device handle!]@0\nended\n" + kUntouched + "left open\n"},
     // Recorded under Wine through the recorder, the stand-in vendor library as the unit.
-    {"recorded_whole_update", kSoundUnit,
-     kOpening + kWritten + kEnded + Replayed(kReset, kWholeUpdate), kNoStop, "whole-update.trace"},
-    {"recorded_chunk_4_of_block_1_refused", kSoundUnit,
+    {"recorded_whole_update", Replaying("whole-update.trace"),
+     kOpening + kWritten + kEnded + Replayed(kReset, kWholeUpdate)},
+    {"recorded_chunk_4_of_block_1_refused", Replaying("abort.trace"),
      kOpening + "10:Flash write:  0.0 %/52\n" +
-         WriteAborted(Chunk(1, 4), 1, "every call as recorded"),
-     kNoStop, "abort.trace"},
-    {"recorded_no_unit_twice__a_serial_unreadable_the_other_not_the_units", kSoundUnit,
+         WriteAborted(Chunk(1, 4), 1, "every call as recorded")},
+    {"recorded_no_unit_twice__a_serial_unreadable_the_other_not_the_units",
+     Replaying("no-unit.trace", 2),
      kPrepared + "[ |Error retrieving serial string!]@0\n" + kNoUnit + kPrepared +
-         "[ |Error retrieving serial string!]@0\n" + kNoUnit + Replayed(0, 2 * kPreparing),
-     kNoStop, "no-unit.trace", 2},
+         "[ |Error retrieving serial string!]@0\n" + kNoUnit + Replayed(0, 2 * kPreparing)},
 };
 
 class Scenarios : public testing::TestWithParam<int> {};
 
 TEST_P(Scenarios, TellTheirStory) {
-    const Scenario& s = kScenarios[GetParam()];
-    const std::string trace = *s.trace ? kTraces + s.trace : "";
-    const RunScript run = {.unit = s.unit,
-                           .stopAfterFrames = s.stopAfterFrames,
-                           .trace = trace,
-                           .attempts = s.attempts};
-    EXPECT_EQ(Story(RunUpdate(run)), s.story);
+    EXPECT_EQ(Story(RunUpdate(kScenarios[GetParam()].run)), kScenarios[GetParam()].story);
 }
 
 INSTANTIATE_TEST_SUITE_P(Update, Scenarios, testing::Range(0, int(std::size(kScenarios))),
@@ -227,10 +223,10 @@ TEST_P(FaultSweep, EveryUpdateEndsSoundly) {
         if (at > 120 && at + 120 <= steps && at % TARNWICKET_SWEEP_STRIDE != 0)
             continue;
         const std::optional<int> status = RunUpdate(
-            kind == kStop ? RunScript{.stopAfterFrames = at}
-                          : RunScript{kind == kCall    ? UnitScript{.portFaults = {{.call = at}}}
-                                      : kind == kQueue ? FailsAfter(QueueStatus, at, 3)
-                                                       : Reply(at, ReplyFault(kind))});
+            kind == kStop ? Against({}, at)
+                          : Against(kind == kCall    ? UnitScript{.portFaults = {{.call = at}}}
+                                    : kind == kQueue ? FailsAfter(QueueStatus, at, 3)
+                                                     : Reply(at, ReplyFault(kind))));
         // Closed before the last chunk went out, the update must end with 1 (host_seams.cpp
         // says how).
         const bool unheeded = kind == kStop && at < Chunk(247, 31) && status != 1;

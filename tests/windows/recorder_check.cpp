@@ -8,6 +8,7 @@
 // first call that differs.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -19,25 +20,20 @@
 using U = std::uint32_t;
 using H = std::intptr_t;
 
-// The eight operations of a library, bound by the vendor's ordinals.
-struct Library {
-    decltype(&UsbBridgeDeviceCount) count;
-    decltype(&UsbBridgeProductString) string;
-    decltype(&UsbBridgeOpen) open;
-    decltype(&UsbBridgeClose) close;
-    decltype(&UsbBridgeRead) read;
-    decltype(&UsbBridgeWrite) write;
-    decltype(&UsbBridgeFlush) flush;
-    decltype(&UsbBridgeQueueStatus) queue;
-};
-
-static bool Load(const wchar_t* file, Library& l) {
+// A library's eight operations, bound by the vendor's ordinals in their order: count,
+// string, open, close, read, write, flush, queue. False if one is missing.
+static bool Load(const wchar_t* file, FARPROC (&operations)[8]) {
     const HMODULE m = LoadLibraryW(file);
-    void (**at)() = reinterpret_cast<void (**)()>(&l);
+    FARPROC* at = operations;
     for (const int ordinal : {1, 2, 3, 4, 6, 7, 9, 12})
-        *at++ = m ? reinterpret_cast<void (*)()>(GetProcAddress(m, MAKEINTRESOURCEA(ordinal)))
-                  : nullptr;
-    return l.count && l.string && l.open && l.close && l.read && l.write && l.flush && l.queue;
+        *at++ = m ? GetProcAddress(m, MAKEINTRESOURCEA(ordinal)) : nullptr;
+    return std::count(operations, operations + 8, nullptr) == 0;
+}
+
+// A bound operation, as the type of the declaration given first.
+template <typename Function>
+static Function As(Function, FARPROC operation) {
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(operation));
 }
 
 // Every out value of a call, filled alike before it so that untouched ones agree too.
@@ -48,7 +44,7 @@ struct Outs {
 };
 
 int main(int, char** argv) {
-    Library recorded = {}, direct = {};
+    FARPROC recorded[8], direct[8];
     if (!Load(L".\\usbbridge.dll", recorded) || !Load(L".\\usbbridge-direct.dll", direct)) {
         std::printf("FAIL %s: a library could not be loaded\n", argv[1]);
         return 1;
@@ -65,17 +61,17 @@ int main(int, char** argv) {
         std::istringstream(hex) >> c;
         for (std::size_t i = 0; op == "write" && hex != "-" && i < hex.size(); i += 2)
             bytes += char(std::stoi(hex.substr(i, 2), nullptr, 16));
-        const auto call = [&](const Library& l, Outs& o) -> U {
+        const auto call = [&](FARPROC(&l)[8], Outs& o) -> U {
             const auto buffer = reinterpret_cast<std::uint8_t*>(o.bytes);
-            return op == "count"    ? l.count(&o.count)
-                   : op == "string" ? l.string(U(a), o.bytes, U(b))
-                   : op == "open"   ? l.open(U(a), &o.handle)
-                   : op == "close"  ? l.close(a)
-                   : op == "read"   ? l.read(a, buffer, U(b), &o.count, nullptr)
-                   : op == "write" ? l.write(a, reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                             U(b), &o.count, nullptr)
-                   : op == "flush" ? l.flush(a, U(b), U(c))
-                                   : l.queue(a, &o.waiting, &o.other);
+            const auto written = reinterpret_cast<const std::uint8_t*>(bytes.data());
+            return op == "count"    ? As(&UsbBridgeDeviceCount, l[0])(&o.count)
+                   : op == "string" ? As(&UsbBridgeProductString, l[1])(U(a), o.bytes, U(b))
+                   : op == "open"   ? As(&UsbBridgeOpen, l[2])(U(a), &o.handle)
+                   : op == "close"  ? As(&UsbBridgeClose, l[3])(a)
+                   : op == "read"   ? As(&UsbBridgeRead, l[4])(a, buffer, U(b), &o.count, nullptr)
+                   : op == "write"  ? As(&UsbBridgeWrite, l[5])(a, written, U(b), &o.count, nullptr)
+                   : op == "flush"  ? As(&UsbBridgeFlush, l[6])(a, U(b), U(c))
+                                    : As(&UsbBridgeQueueStatus, l[7])(a, &o.waiting, &o.other);
         };
         Outs through, straight;
         std::memset(&through, 0xA5, sizeof(through));

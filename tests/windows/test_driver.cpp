@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/windows/program_window.h"
+
 static constexpr DWORD kStepMs = 60000;  // the longest any step waits: a whole flash write fits
 static PROCESS_INFORMATION g_program = {};
 static HWND g_window = nullptr;
@@ -42,16 +44,9 @@ static std::wstring Text(HWND window) {
     return text;
 }
 
-// A visible top-level window of the program, of class `name` ("#32770": a box or a
-// dialog).
-static HWND ProgramWindow(const wchar_t* name) {
-    DWORD process = 0;
-    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, name, nullptr)) != nullptr;) {
-        GetWindowThreadProcessId(w, &process);
-        if (process == g_program.dwProcessId && IsWindowVisible(w))
-            return w;
-    }
-    return nullptr;
+// The program's window of class `name`, once visible.
+static HWND Shown(const wchar_t* name) {
+    return ProgramWindow(g_program.dwProcessId, name);
 }
 
 // Which pixels of a w x h picture are dark, row by row: the screen's at x, y, as
@@ -93,7 +88,7 @@ static bool LineShows(int y, const std::wstring& text) {
 // The box that comes, answered with `button`: "" when it reads `expected` (caption|text).
 static std::wstring Answer(const std::wstring& expected, WORD button) {
     HWND box = nullptr;
-    if (!WaitFor([&] { return (box = ProgramWindow(L"#32770")) != nullptr; }))
+    if (!WaitFor([&] { return (box = Shown(L"#32770")) != nullptr; }))
         return L"no box came";
     WaitForSingleObject(g_lock, INFINITE);
     SetWindowPos(box, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -114,7 +109,7 @@ static std::wstring Start(const std::vector<std::wstring>& a) {
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &g_program))
         return L"it could not be started";
-    const auto window = [] { return (g_window = ProgramWindow(L"QUOLEX TARNWICKET")) != nullptr; };
+    const auto window = [] { return (g_window = Shown(L"QUOLEX TARNWICKET")) != nullptr; };
     return a[1].empty() || WaitFor(window) ? L"" : L"no main window came";
 }
 
@@ -134,7 +129,7 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
         return Exit(a[0]);
     if (step == L"box") {
         const std::wstring failure = Answer(a[0] + L"|" + a[1], IDOK);
-        return g_window || !ProgramWindow(L"QUOLEX TARNWICKET") ? failure : L"a main window came";
+        return g_window || !Shown(L"QUOLEX TARNWICKET") ? failure : L"a main window came";
     }
     if (step == L"line") {
         const auto shown = [&] { return LineShows(std::stoi(a[0]), a[1]); };

@@ -14,12 +14,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cwchar>
 #include <string>
 
 #include "device/bridge_library_abi.h"
 #include "device/simulated_unit.h"
 #include "tests/replay/trace_replay.h"
+#include "tests/windows/program_window.h"
 #include "update/flash_image.h"
 
 static void SetUpUnit() {
@@ -37,17 +37,6 @@ using U = std::uint32_t;
 using H = std::intptr_t;
 static const char* g_shutdownAtFirstFrame = "";
 
-static BOOL CALLBACK FindProgramWindow(HWND window, LPARAM found) {
-    DWORD process = 0;
-    wchar_t name[32] = {};
-    GetWindowThreadProcessId(window, &process);
-    GetClassNameW(window, name, 32);
-    const bool program =
-        process == GetCurrentProcessId() && std::wcscmp(name, L"QUOLEX TARNWICKET") == 0;
-    *reinterpret_cast<HWND*>(found) = program ? window : nullptr;
-    return !program;
-}
-
 static std::size_t g_frames = 0;  // that reached the unit
 static std::string g_lastFrame;   // offered, sent or not
 
@@ -59,9 +48,8 @@ static U WriteAskingFirst(H h, const std::uint8_t* b, U l, U* n) {
     for (U i = 0; i < l; ++i)
         g_lastFrame += " " + std::to_string(b[i]);
     if (writes++ == 0) {
-        HWND window = nullptr;
+        const HWND window = ProgramWindow(GetCurrentProcessId(), L"QUOLEX TARNWICKET");
         DWORD_PTR answer = TRUE;
-        EnumWindows(FindProgramWindow, reinterpret_cast<LPARAM>(&window));
         SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 5000, &answer);
         g_shutdownAtFirstFrame = answer ? ", shutdown at the first frame allowed"
                                         : ", shutdown at the first frame refused";
@@ -73,18 +61,17 @@ static U WriteAskingFirst(H h, const std::uint8_t* b, U l, U* n) {
 
 static void Report() {
     const SimulatedUnit& u = Unit();
-    const auto calls = [&](PortOp op) { return std::to_string(u.callsOf[int(op)]); };
-    const std::string unit =
-        std::getenv("UNIT_TRACE")
-            ? "replayed: " + ReplayEnd()
-            : "searched " + calls(PortOp::DeviceCount) + ", opened " + calls(PortOp::Open) +
-                  ", closed " + calls(PortOp::Close) + ", " + std::to_string(g_frames) +
-                  " frames (last:" + g_lastFrame + "), flash " +
-                  (std::equal(u.flash.begin(), u.flash.end(), FlashImage) ? "image"
-                                                                          : "not the image") +
-                  (u.inProgrammingMode ? ", in programming mode" : "");
+    const bool image = std::equal(u.flash.begin(), u.flash.end(), FlashImage);
     std::FILE* text = std::fopen("unit.txt", "wb");
-    std::fprintf(text, "%s%s\n", unit.c_str(), g_shutdownAtFirstFrame);
+    if (std::getenv("UNIT_TRACE"))
+        std::fprintf(text, "replayed: %s", ReplayEnd().c_str());
+    else
+        std::fprintf(text, "searched %u, opened %u, closed %u, %u frames (last:%s), flash %s%s",
+                     u.callsOf[int(PortOp::DeviceCount)], u.callsOf[int(PortOp::Open)],
+                     u.callsOf[int(PortOp::Close)], unsigned(g_frames), g_lastFrame.c_str(),
+                     image ? "image" : "not the image",
+                     u.inProgrammingMode ? ", in programming mode" : "");
+    std::fprintf(text, "%s\n", g_shutdownAtFirstFrame);
     std::fclose(text);
 }
 
