@@ -62,11 +62,9 @@ const Call* Answer(const std::string& made) {
     std::size_t next = g.next;
     while (next < g.calls.size() && g.calls[next].Elastic())
         ++next;
-    if (made.starts_with("queue") && next != g.next &&
-        (next == g.calls.size() || !g.calls[next].made.starts_with("queue") ||
-         SimulatedUnitNowUs() - g.writeUs < g.calls[next].us - g.recordedWriteUs))
-        next = g.next;
-    g.next = g.wrong.empty() ? next : g.next;
+    const bool due = next < g.calls.size() && g.calls[next].made.starts_with("queue") &&
+                     SimulatedUnitNowUs() - g.writeUs >= g.calls[next].us - g.recordedWriteUs;
+    g.next = g.wrong.empty() && (!made.starts_with("queue") || due) ? next : g.next;
     const bool ends = g.next == g.calls.size();
     if (g.wrong.empty() && (ends || g.calls[g.next].made != made))
         g.wrong = "call " + std::to_string(g.made) + ": " +
