@@ -37,10 +37,6 @@ judge() {
     failed=$((failed + 1)) && echo "${said/#ok*/FAIL $1}; the unit went through: $unit"
 }
 
-# until_done STEP: until the x64 run has done STEP, or has stopped.
-until_done() {
-    until grep -qs "did  $1" $RUNS/x64-update/driver.txt || ! kill -0 "${runs[0]}" 2>/dev/null; do sleep 0.1; done
-}
 
 readonly FINAL=("line|10|FLASH update ok" "line|30|You must power cycle your unit" shutdown\|yes)
 readonly WHOLE="searched 1, opened 1, closed 1, 8187 frames (last: 17 1 220), flash image"
@@ -69,7 +65,8 @@ run x86-update $X86/tarnwicket.exe $X86/standin/usbbridge.dll -- 'start|.\tarnwi
     command\|110 "line|30|Do NOT turn power OFF" "${FINAL[@]}" command\|105 exit\|0
 run demo-update $X64/tarnwicket-sim.exe -- 'start|.\tarnwicket-sim.exe|680|0' command\|110 \
     "${FINAL[@]}" close exit\|0
-until_done ask
+# Until the x64 update has asked, or has stopped.
+until grep -qs "did  ask" $RUNS/x64-update/driver.txt || ! kill -0 "${runs[0]}" 2>/dev/null; do sleep 0.1; done
 UNIT_REFUSE=40 run x64-abort "${RECORDED[@]}" -- \
     'start|.\tarnwicket.exe|0|540' command\|110 "line|10|Flash write:  0.0 %" \
     "box|Critical Error!!! |ERROR exit ISP mode !" "line|10|Chip Write error" \

@@ -110,12 +110,10 @@ std::string BrokenRule(std::optional<int> exitStatus, bool oneFault) {
     // With several faults at once, a reply late past its wait is read for the next frame,
     // and a chunk refused then may pass for accepted; the next lands in its place, and its
     // refusal comes a frame late, so the update is aborted all the same.
-    for (std::size_t at = 0; oneFault && at < u.flash.size(); at += 16) {
+    for (std::size_t at = 0; oneFault && at < u.flash.size(); at += 16)
         rule(std::memcmp(&u.flash[at], FlashImage + at, 16) == 0 ||
                  std::count(&u.flash[at], &u.flash[at] + 16, 0xFF) == 16,
              "a chunk of the flash is not the image's at its place");
-    }
-    const bool ok = Saw("10:FLASH update ok/");
     const bool aborted = exitStatus == 1;
     const bool stopped = Saw("stop");
     rule(std::none_of(u.frames.begin(), u.frames.end(),
@@ -136,7 +134,7 @@ std::string BrokenRule(std::optional<int> exitStatus, bool oneFault) {
         !stopped || (g.run.stopAfterFrames ? u.writeAttempts == g.run.stopAfterFrames + 1 && aborted
                                            : u.writeAttempts == 0 && !exitStatus),
         "the stop let other frames out, or ended otherwise");
-    rule(!ok || std::equal(u.flash.begin(), u.flash.end(), FlashImage),
+    rule(!Saw("10:FLASH update ok/") || std::equal(u.flash.begin(), u.flash.end(), FlashImage),
          "FLASH update ok, but the flash is not the image");
     return broken;
 }

@@ -183,8 +183,7 @@ INSTANTIATE_TEST_SUITE_P(Update, Scenarios, testing::Range(0, int(std::size(kSce
 // them (tests/traces/damaged/): the replay says in one line what is wrong, and where.
 const std::pair<const char*, const char*> kDamagedTraces[] = {
     {"cut-off",
-     "call 3: the trace ends at line 3 (cut off in line 4), the program made "
-     "`string 1 0`"},
+     "call 3: the trace ends at line 3 (cut off in line 4), the program made `string 1 0`"},
     {"version-2", ":1: version 2; this replay reads version 1"},
     {"garbled", ":3: not a call as the recorder writes it"},  // half a byte in a serial
     {"changed-chunk",  // a byte of the first chunk, as if the program had sent another

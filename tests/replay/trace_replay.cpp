@@ -40,16 +40,14 @@ bool Parse(const std::string& text, Call& c) {
             "= N N B|write N N B = N N|flush N N N = N|queue N = N N N( x[1-9][0-9]* [0-9]+)?)",
             std::regex("N"), "-?[0-9]+"),
         std::regex("B"), "(-|([0-9a-f]{2})+)"));
-    std::istringstream in(text);
-    const std::vector<std::string> w{std::istream_iterator<std::string>(in), {}};
     if (!std::regex_match(text, kCall))
         return false;
-    const auto is = std::find(w.begin(), w.end(), "=");
-    const bool run = w[w.size() - 2][0] == 'x';
-    c = {c.line, std::stoull(w[0]), w[1], std::vector(is + 1, w.end() - (run ? 2 : 0)),
-         run ? std::stoull(w[w.size() - 2].substr(1)) : 1};
-    for (auto i = w.begin() + 2; i != is; ++i)
-        c.made += " " + *i;
+    const std::size_t made = text.find(' ') + 1, is = text.find(" = "), run = text.find(" x");
+    std::istringstream out(text.substr(is + 3, run - is - 3));
+    c.us = std::stoull(text);
+    c.made = text.substr(made, is - made);
+    c.out.assign(std::istream_iterator<std::string>(out), {});
+    c.left = run == std::string::npos ? 1 : std::stoull(text.substr(run + 2));
     return true;
 }
 

@@ -45,10 +45,8 @@ struct Outs {
 
 int main(int, char** argv) {
     FARPROC recorded[8], direct[8];
-    if (!Load(L".\\usbbridge.dll", recorded) || !Load(L".\\usbbridge-direct.dll", direct)) {
-        std::printf("FAIL %s: a library could not be loaded\n", argv[1]);
-        return 1;
-    }
+    if (!Load(L".\\usbbridge.dll", recorded) || !Load(L".\\usbbridge-direct.dll", direct))
+        return std::printf("FAIL %s: a library could not be loaded\n", argv[1]), 1;
     std::ifstream trace(argv[2]);
     std::string line, op;
     int calls = 0;

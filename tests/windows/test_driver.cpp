@@ -14,8 +14,6 @@
 //   shutdown|ANSWER     asked before a shutdown, the window comes to answer "yes", or
 //                       answers "no" at once
 //   exit|CODE           the program ends with CODE, or with one "other" than 0
-// Several drivers may run at once: a named lock keeps them from sharing the screen
-// while they read a box.
 #include <windows.h>
 
 #include <algorithm>
@@ -27,7 +25,6 @@
 static constexpr DWORD kStepMs = 60000;  // the longest any step waits: a whole flash write fits
 static PROCESS_INFORMATION g_program = {};
 static HWND g_window = nullptr;
-static HANDLE g_lock = nullptr;
 
 template <typename Ready>
 static bool WaitFor(Ready ready, DWORD ms = kStepMs) {
@@ -35,12 +32,6 @@ static bool WaitFor(Ready ready, DWORD ms = kStepMs) {
     while (!ready() && GetTickCount() - start <= ms)
         Sleep(50);
     return ready();
-}
-
-static std::wstring Text(HWND window) {
-    wchar_t text[256] = {};
-    GetWindowTextW(window, text, 256);
-    return text;
 }
 
 // A visible top-level window of the program, of class `name` ("#32770": a box or a
@@ -55,17 +46,18 @@ static HWND Shown(const wchar_t* name) {
     return nullptr;
 }
 
-// Which pixels of a w x h picture are dark, row by row: the screen's at x, y, as
-// `draw` leaves them.
-template <typename Draw>
-static std::vector<bool> Picture(int x, int y, int w, int h, Draw draw) {
+// Which pixels of the band w wide and 20 high at x, y are dark, row by row: the screen's,
+// or, given `text`, those of the text drawn on white as the program draws it, in the
+// default font at x = 10.
+static std::vector<bool> Band(int x, int y, int w, const std::wstring* text = nullptr) {
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
-    HGDIOBJ old = SelectObject(memory, CreateCompatibleBitmap(screen, w, h));
-    BitBlt(memory, 0, 0, w, h, screen, x, y, SRCCOPY);
-    draw(memory);
+    HGDIOBJ old = SelectObject(memory, CreateCompatibleBitmap(screen, w, 20));
+    BitBlt(memory, 0, 0, w, 20, screen, x, y, text ? WHITENESS : SRCCOPY);
+    if (text)
+        TextOutW(memory, 10, 0, text->c_str(), static_cast<int>(text->size()));
     std::vector<bool> dark;
-    for (int i = 0; i < w * h; ++i) {
+    for (int i = 0; i < w * 20; ++i) {
         const COLORREF c = GetPixel(memory, i % w, i / w);
         dark.push_back(GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 128);
     }
@@ -75,8 +67,8 @@ static std::vector<bool> Picture(int x, int y, int w, int h, Draw draw) {
     return dark;
 }
 
-// Whether the band of the status line at `y` shows `text` as the program draws it, in
-// the default font at x = 10, and nothing else. Lines lie 20 pixels apart at least.
+// Whether the band of the status line at `y` shows `text` and nothing else. Lines lie
+// 20 pixels apart at least.
 static bool LineShows(int y, const std::wstring& text) {
     // The worker's drawing reaches the screen once the window's thread wakes.
     SendMessageTimeoutW(g_window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, nullptr);
@@ -84,11 +76,7 @@ static bool LineShows(int y, const std::wstring& text) {
     POINT at = {0, y};
     GetClientRect(g_window, &client);
     ClientToScreen(g_window, &at);
-    return Picture(at.x, at.y, client.right, 20, [](HDC) {}) ==
-           Picture(0, 0, client.right, 20, [&](HDC m) {
-               PatBlt(m, 0, 0, client.right, 20, WHITENESS);
-               TextOutW(m, 10, 0, text.c_str(), static_cast<int>(text.size()));
-           });
+    return Band(at.x, at.y, client.right) == Band(0, 0, client.right, &text);
 }
 
 // The box that comes, answered with `button`: "" when it reads `expected` (caption|text).
@@ -96,11 +84,10 @@ static std::wstring Answer(const std::wstring& expected, WORD button) {
     HWND box = nullptr;
     if (!WaitFor([&] { return (box = Shown(L"#32770")) != nullptr; }))
         return L"no box came";
-    WaitForSingleObject(g_lock, INFINITE);
-    SetWindowPos(box, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    Sleep(400);  // drawn in front
-    const std::wstring seen = Text(box) + L"|" + Text(GetDlgItem(box, 0xFFFF));
-    ReleaseMutex(g_lock);
+    wchar_t caption[1024] = {}, text[1024] = {};  // a box names a folder, whatever its length
+    GetWindowTextW(box, caption, 1024);
+    GetWindowTextW(GetDlgItem(box, 0xFFFF), text, 1024);
+    const std::wstring seen = std::wstring(caption) + L"|" + text;
     PostMessageW(box, WM_COMMAND, button, 0);
     WaitFor([&] { return !IsWindow(box); });
     return seen == expected ? L"" : L"a box came: " + seen;
@@ -174,7 +161,6 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
 }
 
 int wmain(int argc, wchar_t** argv) {
-    g_lock = CreateMutexW(nullptr, FALSE, L"TarnwicketTestDrivers");
     for (int i = 2; i < argc; ++i) {
         std::vector<std::wstring> words;
         std::wistringstream step(argv[i]);

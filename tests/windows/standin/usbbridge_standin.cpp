@@ -63,8 +63,7 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
 // The trace is read at the first call, never while Windows loads the stand-in.
 static void Begin() {
     static const char* trace = std::getenv("UNIT_TRACE");
-    static const bool read = (LoadTrace(trace ? trace : ""), true);
-    (void)read;
+    [[maybe_unused]] static const bool read = (LoadTrace(trace ? trace : ""), true);
 }
 
 // The eight operations, as the vendor library declares them, answered by the unit or
