@@ -7,10 +7,10 @@
 #include <windows.h>
 
 #include <cstring>
-#include <iterator>
 
 #include "device/bridge_library_abi.h"
 #include "device/bridge_port.h"
+#include "platform/wide_decimal.h"
 #include "ui/status_display.h"
 
 namespace {
@@ -107,16 +107,6 @@ const wchar_t* Compose(Text& text, const Parts*... parts) {
     }
     text.chars[text.length] = L'\0';
     return text.chars;
-}
-
-// A number as the operator reads it.
-const wchar_t* Decimal(wchar_t (&digits)[12], unsigned long n) {
-    wchar_t* at = std::end(digits) - 1;
-    *at = L'\0';
-    do {
-        *--at = static_cast<wchar_t>(L'0' + n % 10);
-    } while ((n /= 10) != 0);
-    return at;
 }
 
 Text g_folder, g_program, g_path, g_text;

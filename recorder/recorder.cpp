@@ -10,10 +10,10 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <cwchar>
 #include <initializer_list>
 
 #include "device/bridge_library_abi.h"
+#include "platform/wide_decimal.h"
 #include "recorder/trace_file.h"
 #include "version.h"
 
@@ -57,12 +57,18 @@ struct QueueRun {
 };
 QueueRun g_run = {};
 
-const wchar_t* InFolder(const wchar_t* name) {
+// The path of the file named by `name`, its parts in a row, in the recorder's folder.
+const wchar_t* InFolder(std::initializer_list<const wchar_t*> name) {
     DWORD at = 0;
-    for (const wchar_t* part : {static_cast<const wchar_t*>(g_folder), L"\\", name}) {
+    const auto append = [&at](const wchar_t* part) {
         while (*part != L'\0' && at + 1 < kPathChars) {
             g_path[at++] = *part++;
         }
+    };
+    append(g_folder);
+    append(L"\\");
+    for (const wchar_t* part : name) {
+        append(part);
     }
     g_path[at] = L'\0';
     return g_path;
@@ -119,20 +125,14 @@ BOOL CALLBACK Start(PINIT_ONCE, PVOID, PVOID*) {
     // A trace of its own for every start of the program, so that the trace of a failed
     // update is never overwritten by the retry: the first free of usbbridge-trace-1.txt,
     // usbbridge-trace-2.txt and on.
-    wchar_t trace[32] = L"usbbridge-trace-";
-    for (unsigned n = 1; n < 100000; ++n) {
-        wchar_t* at = trace + 16;
-        for (unsigned digit = 10000; digit > 0; digit /= 10) {  // no leading zeros
-            if (n >= digit || digit == 1) {
-                *at++ = static_cast<wchar_t>(L'0' + n / digit % 10);
-            }
-        }
-        std::wcscpy(at, L".txt");
-        if (CreateTrace(InFolder(trace)) || GetLastError() != ERROR_FILE_EXISTS) {
+    wchar_t number[12];
+    for (unsigned long n = 1; n < 100000; ++n) {
+        if (CreateTrace(InFolder({L"usbbridge-trace-", Decimal(number, n), L".txt"})) ||
+            GetLastError() != ERROR_FILE_EXISTS) {
             break;
         }
     }
-    const LibraryFile library = DescribeLibrary(InFolder(kVendor));
+    const LibraryFile library = DescribeLibrary(InFolder({kVendor}));
     Field("tarnwicket-trace 1 recorder");
     VersionField();
     Field("bytes");
@@ -153,7 +153,8 @@ BOOL CALLBACK Start(PINIT_ONCE, PVOID, PVOID*) {
         Refused();
     } else {
         // Its own dependencies are looked for in its folder first.
-        HMODULE vendor = LoadLibraryExW(InFolder(kVendor), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        HMODULE vendor =
+            LoadLibraryExW(InFolder({kVendor}), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
         const DWORD error = GetLastError();
         g_forwarding = vendor != nullptr && vendor != self;
         if (vendor == self) {
