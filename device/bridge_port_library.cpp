@@ -1,15 +1,15 @@
 // The port answered by the USB bridge vendor library: the program that operators run
 // against a real QUOLEX unit. The library is loaded by its full path from the
 // program's own folder, never from wherever Windows would search first (the system
-// folders, the current folder, PATH), and it is checked before the main window
-// opens: it must be there, of the program's width, and have all eight operations.
+// folders, the current folder, PATH), and its own dependencies from its folder or
+// System32 only. It is checked before the main window opens: it must be there, of the
+// program's width, and have all eight operations.
 // This is the one file of the device link that speaks to Windows itself.
 #include <windows.h>
 
-#include <cstring>
-
 #include "device/bridge_library_abi.h"
 #include "device/bridge_port.h"
+#include "platform/library_file.h"
 #include "platform/wide_decimal.h"
 #include "ui/status_display.h"
 
@@ -67,28 +67,6 @@ bool Bind(HMODULE library, WORD ordinal, Operation& operation, WORD& missing) {
     return address != nullptr;
 }
 
-// The machine a PE file was built for, from its headers; 0 when it cannot be read.
-WORD MachineOf(const wchar_t* path) {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return 0;
-    }
-    unsigned char head[4096] = {};
-    DWORD read = 0;
-    ReadFile(file, head, sizeof(head), &read, nullptr);
-    CloseHandle(file);
-    DWORD at = 0;  // the PE signature's offset, at 0x3C of the DOS header
-    std::memcpy(&at, head + 0x3C, sizeof(at));
-    if (read < 0x40 || head[0] != 'M' || head[1] != 'Z' || at > read - 6 ||
-        std::memcmp(head + at, "PE\0\0", 4) != 0) {
-        return 0;
-    }
-    WORD machine = 0;
-    std::memcpy(&machine, head + at + 4, sizeof(machine));
-    return machine;
-}
-
 // Paths and texts are built in fixed buffers, long enough for any Windows path: the
 // library of the C++ strings would double the program's size.
 constexpr std::size_t kTextChars = 33000;
@@ -109,7 +87,7 @@ const wchar_t* Compose(Text& text, const Parts*... parts) {
     return text.chars;
 }
 
-Text g_folder, g_program, g_path, g_text;
+Text g_folder, g_path, g_text;
 
 // One box that says what is wrong with the library and what to do; then the program
 // ends without opening its window.
@@ -123,13 +101,7 @@ bool Refuse(const Parts*... parts) {
 
 bool PrepareBridgePort() {
     // The folder and file name of the running program.
-    const DWORD length = GetModuleFileNameW(nullptr, g_folder.chars, kTextChars);
-    std::size_t slash = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        slash = g_folder.chars[i] == L'\\' ? i : slash;
-    }
-    const wchar_t* program = Compose(g_program, g_folder.chars + slash + 1);
-    g_folder.chars[slash] = L'\0';
+    const wchar_t* program = SplitModulePath(nullptr, g_folder.chars, kTextChars);
     const wchar_t* folder = g_folder.chars;
     const wchar_t* path = Compose(g_path, folder, L"\\", kLibrary);
     const wchar_t* own = kOwnWidth;
@@ -139,16 +111,16 @@ bool PrepareBridgePort() {
                       L". Put the USB bridge vendor's ", own, L" ", kLibrary,
                       L" there and start the program again.");
     }
-    if (MachineOf(path) == kOtherMachine) {
+    if (LibraryMachine(path) == kOtherMachine) {
         return Refuse(kLibrary, L" beside ", program, L", in ", folder, L", is a ", kOtherWidth,
                       L" library. Start the ", kOtherWidth, L" program in ", kOtherFolder,
                       L"\\ instead, or put the vendor's ", own, L" library here.");
     }
-    // Its own dependencies are looked for in its folder first.
-    HMODULE module = LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    std::uint32_t error = 0;
+    const auto module = static_cast<HMODULE>(LoadLibraryFromFolder(path, error));
     if (module == nullptr) {
         return Refuse(kLibrary, L" beside ", program, L", in ", folder,
-                      L", could not be loaded (Windows error ", Decimal(number, GetLastError()),
+                      L", could not be loaded (Windows error ", Decimal(number, error),
                       L"). Put the vendor's ", own, L" ", kLibrary,
                       L" here again, with the files that came with it.");
     }

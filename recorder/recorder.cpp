@@ -10,32 +10,19 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <initializer_list>
+#include <utility>
 
 #include "device/bridge_library_abi.h"
-#include "platform/wide_decimal.h"
 #include "recorder/trace_file.h"
-#include "version.h"
+#include "recorder/trace_start.h"
+#include "recorder/vendor_library.h"
 
 namespace {
 
 using U = std::uint32_t;
 using H = std::intptr_t;
 
-#if defined(_WIN64)
-constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_AMD64;
-constexpr const wchar_t* kOwnWidth = L"64-bit";
-#else
-constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_I386;
-constexpr const wchar_t* kOwnWidth = L"32-bit";
-#endif
-constexpr const wchar_t* kVendor = L"usbbridge-vendor.dll";
 constexpr U kNotForwarded = 1;  // what every call returns without a usable vendor library
-
-// The vendor's ordinals, in the order of the operations below.
-enum Operation { Count, String, Open, Close, Read, Write, Flush, Queue, kOperations };
-constexpr WORD kOrdinals[kOperations] = {1, 2, 3, 4, 6, 7, 9, 12};
-FARPROC g_vendor[kOperations] = {};
 bool g_forwarding = false;
 
 INIT_ONCE g_started = INIT_ONCE_STATIC_INIT;
@@ -43,11 +30,6 @@ INIT_ONCE g_started = INIT_ONCE_STATIC_INIT;
 // come in the order of the calls.
 SRWLOCK g_lock = SRWLOCK_INIT;
 LARGE_INTEGER g_firstCall = {}, g_frequency = {};
-
-// Long enough for any Windows path.
-constexpr DWORD kPathChars = 33000;
-wchar_t g_folder[kPathChars], g_path[kPathChars];
-const wchar_t* g_ownName = L"usbbridge.dll";
 
 // Identical queue checks in a row, written as one line when the run ends.
 struct QueueRun {
@@ -57,50 +39,17 @@ struct QueueRun {
 };
 QueueRun g_run = {};
 
-// The path of the file named by `name`, its parts in a row, in the recorder's folder.
-const wchar_t* InFolder(std::initializer_list<const wchar_t*> name) {
-    DWORD at = 0;
-    const auto append = [&at](const wchar_t* part) {
-        while (*part != L'\0' && at + 1 < kPathChars) {
-            g_path[at++] = *part++;
-        }
-    };
-    append(g_folder);
-    append(L"\\");
-    for (const wchar_t* part : name) {
-        append(part);
-    }
-    g_path[at] = L'\0';
-    return g_path;
-}
+// A power cut loses what Windows still holds of the trace in memory: it goes to the
+// disk at the update's milestones. The header; the unit's open and close; every 16th
+// block the program selects (10 05 50 01 block); and the exit from programming mode
+// (10 05 50 02 00) once its reply has been read.
+constexpr unsigned kBlocksBetweenSyncs = 16;
+unsigned g_blocks = 0;
+bool g_syncAfterRead = false;
 
-// The recorder's version and commit as one word: "1.0.52-abc1234".
-void VersionField() {
-    char version[] = TARNWICKET_VERSION_TEXT;
-    std::size_t to = 0;
-    for (const char c : version) {
-        if (c != '(' && c != ')') {
-            version[to++] = c == ' ' ? '-' : c;
-        }
-    }
-    Field(version);
-}
-
-// Ends a "!" line, which began with why no call reaches the unit. The folder is not
-// named: on the operator's computer it may hold the user's name.
-void Refused() {
-    Append(",");
-    Field(L"in the folder of");
-    Field(g_ownName);
-    Append(":");
-    Field(L"every call returns 1 and reaches no unit.");
-    EndLine();
-}
-
-void Refusal(const wchar_t* why) {
-    Field("!");
-    Field(kVendor);
-    Field(why);
+bool IsFrame(const std::uint8_t* bytes, U length, std::uint8_t command) {
+    return bytes != nullptr && length == 5 && bytes[0] == 0x10 && bytes[1] == 0x05 &&
+           bytes[2] == 0x50 && bytes[3] == command;
 }
 
 // At the first call, never while Windows loads the recorder: the trace is created,
@@ -110,76 +59,10 @@ BOOL CALLBACK Start(PINIT_ONCE, PVOID, PVOID*) {
     GetModuleHandleExW(
         GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
         reinterpret_cast<LPCWSTR>(&Start), &self);
-    const DWORD length = GetModuleFileNameW(self, g_folder, kPathChars);
-    DWORD slash = 0;
-    for (DWORD i = 0; i < length && i < kPathChars; ++i) {
-        slash = g_folder[i] == L'\\' ? i : slash;
-    }
-    g_folder[slash] = L'\0';
-    static wchar_t ownName[MAX_PATH];
-    for (DWORD i = 0; i + 1 < MAX_PATH && slash + 1 + i < length; ++i) {
-        ownName[i] = g_folder[slash + 1 + i];
-    }
-    g_ownName = ownName[0] != L'\0' ? ownName : g_ownName;
-
-    // A trace of its own for every start of the program, so that the trace of a failed
-    // update is never overwritten by the retry: the first free of usbbridge-trace-1.txt,
-    // usbbridge-trace-2.txt and on.
-    wchar_t number[12];
-    for (unsigned long n = 1; n < 100000; ++n) {
-        if (CreateTrace(InFolder({L"usbbridge-trace-", Decimal(number, n), L".txt"})) ||
-            GetLastError() != ERROR_FILE_EXISTS) {
-            break;
-        }
-    }
-    const LibraryFile library = DescribeLibrary(InFolder({kVendor}));
-    Field("tarnwicket-trace 1 recorder");
-    VersionField();
-    Field("bytes");
-    Field(library.bytes);
-    Field("sha256");
-    Field(library.sha256);
-    Field("library");
-    Field(kVendor);
-    EndLine();
-
-    if (!library.readable) {
-        Refusal(L"is missing or cannot be read");
-        Refused();
-    } else if (library.machine != kOwnMachine) {
-        Refusal(L"is not a");
-        Field(kOwnWidth);
-        Field(L"library like this recorder");
-        Refused();
-    } else {
-        // Its own dependencies are looked for in its folder first.
-        HMODULE vendor =
-            LoadLibraryExW(InFolder({kVendor}), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-        const DWORD error = GetLastError();
-        g_forwarding = vendor != nullptr && vendor != self;
-        if (vendor == self) {
-            // A recorder renamed as the vendor's library would forward every call back
-            // into itself, under its own lock, and hang the update.
-            Refusal(L"is a recorder, not the vendor's library");
-            Refused();
-        } else if (vendor == nullptr) {
-            Refusal(L"could not be loaded (Windows error");
-            Field(std::uint64_t{error});
-            Append(")");
-            Refused();
-        }
-        for (int i = 0; g_forwarding && i < kOperations; ++i) {
-            g_vendor[i] = GetProcAddress(vendor, MAKEINTRESOURCEA(kOrdinals[i]));
-            if (g_vendor[i] == nullptr) {
-                Refusal(L"lacks operation");
-                Field(std::uint64_t{kOrdinals[i]});
-                Refused();
-            }
-        }
-        for (const FARPROC operation : g_vendor) {
-            g_forwarding = g_forwarding && operation != nullptr;
-        }
-    }
+    FindRecorderFolder(self);
+    const bool readable = StartTrace(kVendor);
+    g_forwarding = BindVendorLibrary(self, readable);
+    SyncTrace();
     QueryPerformanceFrequency(&g_frequency);
     QueryPerformanceCounter(&g_firstCall);
     return TRUE;
@@ -214,12 +97,6 @@ void EndRun() {
     g_run.count = 0;
 }
 
-// The vendor's operation, as the same function type as ours.
-template <typename Function>
-Function Vendor(Function, Operation operation) {
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(g_vendor[operation]));
-}
-
 // A call's line begins: the time, the operation, and its inputs follow.
 std::uint64_t Begin(bool queue = false) {
     InitOnceExecuteOnce(&g_started, Start, nullptr, nullptr);
@@ -235,8 +112,12 @@ void Line(std::uint64_t time, const char* operation) {
     Field(operation);
 }
 
-U Finish(U status) {
+// The call's line ends; the trace goes to the disk after a milestone.
+U Finish(U status, bool milestone = false) {
     EndLine();
+    if (milestone) {
+        SyncTrace();
+    }
     ReleaseSRWLockExclusive(&g_lock);
     return status;
 }
@@ -282,7 +163,7 @@ U BRIDGE_WINAPI UsbBridgeOpen(U index, H* handle) {
     Field("=");
     Field(status);
     FieldSigned(handle != nullptr ? *handle : 0);
-    return Finish(status);
+    return Finish(status, true);
 }
 
 U BRIDGE_WINAPI UsbBridgeClose(H handle) {
@@ -292,7 +173,7 @@ U BRIDGE_WINAPI UsbBridgeClose(H handle) {
     FieldSigned(handle);
     Field("=");
     Field(status);
-    return Finish(status);
+    return Finish(status, true);
 }
 
 U BRIDGE_WINAPI UsbBridgeRead(H handle, std::uint8_t* buffer, U length, U* count, void* reserved) {
@@ -307,7 +188,7 @@ U BRIDGE_WINAPI UsbBridgeRead(H handle, std::uint8_t* buffer, U length, U* count
     Field(status);
     Field(Out(count));
     FieldBytes(buffer, Out(count) < length ? Out(count) : length);
-    return Finish(status);
+    return Finish(status, std::exchange(g_syncAfterRead, false));
 }
 
 U BRIDGE_WINAPI UsbBridgeWrite(H handle, const std::uint8_t* buffer, U length, U* count,
@@ -323,7 +204,8 @@ U BRIDGE_WINAPI UsbBridgeWrite(H handle, const std::uint8_t* buffer, U length, U
     Field("=");
     Field(status);
     Field(Out(count));
-    return Finish(status);
+    g_syncAfterRead = IsFrame(buffer, length, 0x02);
+    return Finish(status, IsFrame(buffer, length, 0x01) && ++g_blocks % kBlocksBetweenSyncs == 0);
 }
 
 U BRIDGE_WINAPI UsbBridgeFlush(H handle, U flag1, U flag2) {

@@ -1,9 +1,7 @@
-// Writing the trace, and telling the vendor library's size, SHA-256 and width.
+// Writing the trace, and telling the vendor library's size and SHA-256.
 #include "recorder/trace_file.h"
 
 #include <bcrypt.h>
-
-#include <cstring>
 
 namespace {
 
@@ -51,10 +49,17 @@ constexpr char kHex[] = "0123456789abcdef";
 }  // namespace
 
 bool CreateTrace(const wchar_t* path) {
-    // Appending only, so that every WriteFile lands at the end; readable while recording.
-    g_trace = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, CREATE_NEW,
+    // Written from its start by this handle alone, every WriteFile after the one before;
+    // readable while recording. FlushFileBuffers needs GENERIC_WRITE.
+    g_trace = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
     return g_trace != INVALID_HANDLE_VALUE;
+}
+
+void SyncTrace() {
+    if (g_trace != INVALID_HANDLE_VALUE) {
+        FlushFileBuffers(g_trace);
+    }
 }
 
 void CloseTrace() {
@@ -118,7 +123,7 @@ void EndLine() {
 }
 
 LibraryFile DescribeLibrary(const wchar_t* path) {
-    LibraryFile file = {false, 0, "-", 0};
+    LibraryFile file = {false, 0, "-"};
     HANDLE handle = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -130,14 +135,10 @@ LibraryFile DescribeLibrary(const wchar_t* path) {
         BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) >= 0 &&
         BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0) >= 0;
     static unsigned char block[65536];
-    unsigned char head[4096] = {};
     DWORD read = 0;
     std::uint64_t bytes = 0;
     bool whole = true;
     while ((whole = ReadFile(handle, block, sizeof(block), &read, nullptr) != FALSE) && read > 0) {
-        if (bytes == 0) {  // the headers, from the first block
-            std::memcpy(head, block, read < sizeof(head) ? read : sizeof(head));
-        }
         bytes += read;
         hashing = hashing && BCryptHashData(hash, block, read, 0) >= 0;
     }
@@ -159,13 +160,6 @@ LibraryFile DescribeLibrary(const wchar_t* path) {
         file.sha256[2 * i] = kHex[digest[i] >> 4];
         file.sha256[2 * i + 1] = kHex[digest[i] & 15];
         file.sha256[2 * i + 2] = '\0';
-    }
-    // The machine, from the PE signature whose offset is at 0x3C of the DOS header.
-    DWORD at = 0;
-    std::memcpy(&at, head + 0x3C, sizeof(at));
-    if (bytes >= 0x40 && head[0] == 'M' && head[1] == 'Z' && at <= sizeof(head) - 6 &&
-        at + 6 <= bytes && std::memcmp(head + at, "PE\0\0", 4) == 0) {
-        std::memcpy(&file.machine, head + at + 4, sizeof(file.machine));
     }
     return file;
 }

@@ -13,6 +13,9 @@
 // Creates the trace at `path`, which must not exist yet; false when it cannot be
 // created (GetLastError says why).
 bool CreateTrace(const wchar_t* path);
+// Has Windows write what the trace holds to the disk, so that a power cut loses nothing
+// up to here.
+void SyncTrace();
 void CloseTrace();
 
 // The fields of the line being built, parted by single spaces.
@@ -31,6 +34,5 @@ struct LibraryFile {
     bool readable;
     std::uint64_t bytes;
     char sha256[65];  // lower-case hex, or "-"
-    WORD machine;     // from the PE headers, 0 when they cannot be read
 };
 LibraryFile DescribeLibrary(const wchar_t* path);

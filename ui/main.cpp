@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "device/bridge_port.h"
+#include "platform/library_file.h"
 #include "ui/main_window.h"
 #include "ui/resource.h"
 #include "ui/status_display.h"
@@ -35,6 +36,7 @@ constexpr int kNoBridgeLibraryExitStatus = 2;
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showMode) {
+    LimitLibrarySearch();
     if (!PrepareBridgePort()) {
         return kNoBridgeLibraryExitStatus;
     }

@@ -38,6 +38,7 @@ add_library(operator_window STATIC
   ui/status_display.cpp
   ui/taskbar_progress.cpp
   ui/update_reports.cpp
+  platform/library_file_win32.cpp
   platform/platform_win32.cpp)
 target_include_directories(operator_window PUBLIC "${CMAKE_SOURCE_DIR}")
 target_compile_definitions(operator_window PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
