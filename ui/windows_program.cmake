@@ -22,6 +22,11 @@ add_link_options(-Wl,--no-insert-timestamp)
 # compatibility shims meant for old programs.
 string(APPEND CMAKE_CXX_FLAGS " -fstack-protector-strong")
 add_link_options(-fstack-protector-strong -Wl,--tsaware)
+# Loaded at an address Windows picks anew at each start (ASLR), anywhere in the 64-bit
+# address space on x64, and with its data never run as code (DEP). Named here rather
+# than left to the linker's defaults, which older binutils did not set.
+add_link_options(-Wl,--dynamicbase -Wl,--nxcompat
+                 $<$<EQUAL:${CMAKE_SIZEOF_VOID_P},8>:-Wl,--high-entropy-va>)
 string(APPEND CMAKE_CXX_FLAGS " -ffile-prefix-map=${CMAKE_SOURCE_DIR}/="
                               " -ffile-prefix-map=${CMAKE_BINARY_DIR}/=build/")
 

@@ -50,9 +50,17 @@ check "a copy with one byte changed verifies" sh -c "! osslsigncode verify -CAfi
 # as those built here, once their signatures are left aside.
 check "the signed release failed: $DIR/release.log" sh -c "TZ=UTC-14 tools/release.sh >$DIR/release.log 2>&1"
 python3 -m zipfile -e build/release/*.zip "$DIR/package"
+# Loaded where Windows picks at each start (above 4 GB on x64), no code run from its data.
+hardened() {
+    local width=x86_64 flags="DYNAMIC_BASE NX_COMPAT HIGH_ENTROPY_VA"
+    [[ $1 != */x86/* ]] || width=i686 flags="DYNAMIC_BASE NX_COMPAT"
+    local header=$($width-w64-mingw32-objdump -p "$1")
+    for flag in $flags; do grep -qw "$flag" <<<"$header" || return 1; done
+}
 for exe in "$DIR"/signed/{,x86/}*.exe "$DIR"/package/{x64,x86,demo/x64,demo/x86}/*.exe \
     "$DIR"/package/service/{x64,x86}/usbbridge.dll; do
     check "$exe: not signed as it should be" signed "$exe"
+    check "$exe: lacks one of DYNAMIC_BASE, NX_COMPAT, (x64) HIGH_ENTROPY_VA" hardened "$exe"
 done
 check "SHA256SUMS does not match the packaged files" env -C "$DIR/package" sha256sum --check --strict SHA256SUMS
 for exe in windows-{x64,x86}/tarnwicket{,-sim}.exe windows-{x64,x86}/recorder/usbbridge.dll; do
