@@ -7,6 +7,8 @@
 #   tools/test_windows.sh            every check, on the builds already made
 #   tools/test_windows.sh NAME...    just those
 #   tools/test_windows.sh --list     the checks' names
+#   tools/test_windows.sh --prefix   only makes the Wine prefix anew; the checks use it
+#                                    as long as it works
 # Ends with one "N passed, N failed" line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,7 +24,8 @@ unset DISPLAY
 readonly SCREEN_W=1920 SCREEN_H=1080 RUNS=build/wine/runs
 WINE_SESSION_SCREEN=${SCREEN_W}x$SCREEN_H
 source tools/wine_session.sh
-wine_session_start test $([ $# -eq 0 ] && echo fresh)
+[ "${1:-}" = --prefix ] && { wine_session_start test fresh; exit; }
+wine_session_start test
 driver="$(windows_path build/windows-x64/tests)\\test_driver.exe"
 
 # Places for the main windows (300 x 200), clear of the screen's middle, where Windows
