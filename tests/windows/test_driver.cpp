@@ -75,6 +75,14 @@ static bool LineShows(int y, const std::wstring& text) {
     return Band(at.x, at.y, client.right) == Band(0, 0, client.right, &text);
 }
 
+static constexpr const wchar_t* kCloseQuestion =
+    L"QUOLEX Tarnwicket|A firmware update is in progress. Closing now can leave the QUOLEX unit "
+    L"unusable.\n\nClose anyway?";
+
+static std::wstring Unless(bool done, const std::wstring& otherwise) {
+    return done ? L"" : otherwise;
+}
+
 // The program's box that reads `expected` (caption|text), or null when none comes.
 static HWND BoxReading(const std::wstring& expected, std::wstring& seen) {
     HWND box = nullptr;
@@ -82,7 +90,7 @@ static HWND BoxReading(const std::wstring& expected, std::wstring& seen) {
     wchar_t caption[1024] = {}, text[1024] = {};  // a box names a folder, whatever its length
     GetWindowTextW(box, caption, 1024);
     GetWindowTextW(GetDlgItem(box, 0xFFFF), text, 1024);
-    seen = box ? std::wstring(caption) + L"|" + text : L"";
+    seen = box ? std::wstring(caption) + L"|" + text : L"no box came";
     return seen == expected ? box : nullptr;
 }
 
@@ -90,139 +98,120 @@ static HWND BoxReading(const std::wstring& expected, std::wstring& seen) {
 static std::wstring Answer(const std::wstring& expected, WORD button) {
     std::wstring seen;
     HWND box = BoxReading(expected, seen);
-    if (!box)
-        return seen.empty() ? L"no box came" : L"a box came: " + seen;
     PostMessageW(box, WM_COMMAND, button, 0);
-    WaitFor([&] { return !IsWindow(box); });
-    return L"";
+    return Unless(box && WaitFor([&] { return !IsWindow(box); }), L"came: " + seen);
 }
 
-static bool Launch(const std::wstring& exe, PROCESS_INFORMATION& started, bool placed) {
-    STARTUPINFOW startup = {sizeof(startup)};
+// Starts `command`, a program of the check's folder (never of the driver's own), its
+// main window placed or not. Then the code it ends with within `ms`, or STILL_ACTIVE.
+static PROCESS_INFORMATION Launch(const std::wstring& command, bool placed) {
+    STARTUPINFOW startup = {sizeof(startup), nullptr, nullptr, nullptr, g_x, g_y};
     startup.dwFlags = placed ? STARTF_USEPOSITION : 0;
-    startup.dwX = g_x;
-    startup.dwY = g_y;
-    std::wstring command = L"\".\\" + exe + L"\"";  // the folder's, never the driver's own
-    return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &started);
+    std::wstring line = L".\\" + command;
+    PROCESS_INFORMATION started = {};
+    CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                   &started);
+    return started;
+}
+static DWORD EndedWith(HANDLE process, DWORD ms = kStepMs) {
+    DWORD code = STILL_ACTIVE;
+    WaitForSingleObject(process, ms);
+    return GetExitCodeProcess(process, &code) ? code : STILL_ACTIVE;
 }
 
-static constexpr const wchar_t* kCloseQuestion =
-    L"QUOLEX Tarnwicket|A firmware update is in progress. Closing now can leave the QUOLEX unit "
-    L"unusable.\n\nClose anyway?";
-
-// A second copy of `exe`, started now: it ends at once with 0, shows no window of its
-// own, and the first copy's window is restored and in front.
+// A second copy, started now: it ends at once with 0, shows no window of its own, and
+// the first copy's window is restored and in front.
 static std::wstring Second(const std::wstring& exe) {
-    PROCESS_INFORMATION second = {};
-    if (!Launch(exe, second, false))
-        return L"it could not be started";
+    const PROCESS_INFORMATION second = Launch(exe, false);
     bool windowed = false;
     WaitFor(
         [&] {
-            windowed = windowed || Shown(L"QUOLEX TARNWICKET", second.dwProcessId);
-            return WaitForSingleObject(second.hProcess, 0) == WAIT_OBJECT_0;
+            return (windowed |= Shown(L"QUOLEX TARNWICKET", second.dwProcessId) != nullptr),
+                   WaitForSingleObject(second.hProcess, 0) == WAIT_OBJECT_0;
         },
         5000);
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(second.hProcess, &code);
+    const DWORD code = EndedWith(second.hProcess, 0);
     TerminateProcess(second.hProcess, 99);
     if (code != 0 || windowed)
         return L"the second copy ended with " + std::to_wstring(code) +
-               (windowed ? L", after a window of its own" : L"");
-    const bool front =
-        WaitFor([] { return !IsIconic(g_window) && GetForegroundWindow() == g_window; }, 5000);
-    return front ? L"" : L"the first copy's window is not restored in front";
+               (windowed ? L", windowed" : L"");
+    return Unless(
+        WaitFor([] { return !IsIconic(g_window) && GetForegroundWindow() == g_window; }, 5000),
+        L"the first copy's window is not restored in front");
 }
 
-static std::wstring Exit(const std::wstring& expected, const std::wstring& ms) {
-    DWORD code = STILL_ACTIVE;
-    WaitForSingleObject(g_program.hProcess, ms.empty() ? kStepMs : std::stoul(ms));
-    GetExitCodeProcess(g_program.hProcess, &code);
-    const bool right = expected == L"other" ? code != 0 : code == std::stoul(expected);
-    return right && code != STILL_ACTIVE ? L"" : L"it ended with " + std::to_wstring(code);
+// Whether the held box stands before the main window, from the top down, and in front.
+static bool HeldInFront() {
+    HWND w = g_held;
+    while (w && w != g_window)
+        w = GetWindow(w, GW_HWNDNEXT);
+    return w && GetForegroundWindow() == g_held;
 }
 
 static std::wstring Step(const std::wstring& step, const std::vector<std::wstring>& a) {
     const bool yes = a[0] == L"yes";
+    const auto asked = [&](UINT message, WPARAM w, LPARAM l) {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(g_window, message, w, l, SMTO_NORMAL, 20000, &answer);
+        return answer;
+    };
+    std::wstring seen;
     if (step == L"start" || step == L"launch") {
-        if (!Launch(a[0], g_program, step == L"start"))
-            return L"it could not be started";
+        g_program = Launch(a[0], step == L"start");
         const auto window = [] { return (g_window = Shown(L"QUOLEX TARNWICKET")) != nullptr; };
-        return step == L"launch" || WaitFor(window) ? L"" : L"no main window came";
+        return Unless(g_program.hProcess && (step == L"launch" || WaitFor(window)),
+                      L"no main window came");
     }
-    if (step == L"exit")
-        return Exit(a[0], a[1]);
-    if (step == L"box") {
-        const std::wstring failure = Answer(a[0] + L"|" + a[1], IDOK);
-        return g_window || !Shown(L"QUOLEX TARNWICKET") ? failure : L"a main window came";
+    if (step == L"run")  // a console program of the folder, to its end with 0
+        return Unless(EndedWith(Launch(a[0] + L" " + a[1], false).hProcess) == 0,
+                      L"it failed: " + std::to_wstring(GetLastError()));
+    if (step == L"exit") {
+        const DWORD code = EndedWith(g_program.hProcess, a[1].empty() ? kStepMs : std::stoul(a[1]));
+        const bool right = a[0] == L"other" ? code != 0 : code == std::stoul(a[0]);
+        return Unless(right && code != STILL_ACTIVE, L"it ended with " + std::to_wstring(code));
     }
-    if (step == L"held" || step == L"infront") {  // the box stays; first the window hides it
-        std::wstring seen;
-        if (step == L"held") {
-            g_held = BoxReading(a[0] + L"|" + a[1], seen);
-            SetForegroundWindow(g_window);
-            SetWindowPos(g_window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-            return g_held ? L"" : L"no such box came: " + seen;
-        }
-        const auto above = [] {  // the box comes before the window, from the top down
-            HWND w = g_held;
-            while (w && w != g_window)
-                w = GetWindow(w, GW_HWNDNEXT);
-            return w == g_window && GetForegroundWindow() == g_held;
-        };
-        return WaitFor(above, 5000) ? L"" : L"the box is not in front";
+    if (step == L"box")
+        return g_window || !Shown(L"QUOLEX TARNWICKET") ? Answer(a[0] + L"|" + a[1], IDOK)
+                                                        : L"a main window came";
+    if (step == L"held") {  // the box stays, and the operator brings the window before it
+        g_held = BoxReading(a[0] + L"|" + a[1], seen);
+        SetForegroundWindow(g_window);
+        SetWindowPos(g_window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        return Unless(g_held, L"came: " + seen);
     }
-    if (step == L"line") {
-        const auto shown = [&] { return LineShows(std::stoi(a[0]), a[1]); };
-        return WaitFor(shown) ? L"" : L"the line shows something else";
-    }
-    if (step == L"command" || step == L"close") {
-        const bool command = step == L"command";
-        const WPARAM id = command ? std::stoul(a[0]) : 0;
-        return PostMessageW(g_window, command ? WM_COMMAND : WM_CLOSE, id, 0) ? L"" : L"lost";
-    }
+    if (step == L"infront")
+        return Unless(WaitFor(HeldInFront, 5000), L"the box is not in front");
+    if (step == L"line")
+        return Unless(WaitFor([&] { return LineShows(std::stoi(a[0]), a[1]); }),
+                      L"it shows something else");
+    if (step == L"command" || step == L"close")
+        return Unless(PostMessageW(g_window, step == L"close" ? WM_CLOSE : WM_COMMAND,
+                                   step == L"close" ? 0 : std::stoul(a[0]), 0),
+                      L"lost");
     if (step == L"question") {  // closing asked first: the window stays if answered no
         const std::wstring failure = Answer(kCloseQuestion, yes ? IDYES : IDNO);
         Settle();
-        return !failure.empty() || yes || IsWindow(g_window) ? failure
-                                                             : L"the window closed all the same";
+        return failure.empty() && !yes && !IsWindow(g_window) ? L"the window closed all the same"
+                                                              : failure;
     }
-    if (step == L"minimize") {
-        ShowWindowAsync(g_window, SW_MINIMIZE);
-        return WaitFor([] { return IsIconic(g_window) != FALSE; }) ? L"" : L"it stays";
-    }
+    if (step == L"minimize")
+        return ShowWindowAsync(g_window, SW_MINIMIZE),
+               Unless(WaitFor([] { return IsIconic(g_window) != 0; }), L"it stays");
     if (step == L"second")
         return Second(a[0]);
     if (step == L"appears")
-        return WaitFor([&] { return GetFileAttributesW(a[0].c_str()) != INVALID_FILE_ATTRIBUTES; })
-                   ? L""
-                   : L"it never came";
+        return Unless(
+            WaitFor([&] { return GetFileAttributesW(a[0].c_str()) != INVALID_FILE_ATTRIBUTES; }),
+            L"it never came");
     if (step == L"endsession") {  // returns once the window has, or the program has ended
-        const LPARAM how = a[0] == L"closeapp" ? ENDSESSION_CLOSEAPP : 0;
-        SendMessageTimeoutW(g_window, WM_ENDSESSION, TRUE, how, SMTO_NORMAL, 20000, nullptr);
+        asked(WM_ENDSESSION, TRUE, a[0] == L"closeapp" ? ENDSESSION_CLOSEAPP : 0);
         if (a[0] == L"forced")  // as Windows ends a process whose session has ended
             TerminateProcess(g_program.hProcess, 99);
         return L"";
     }
-    if (step == L"shutdown") {
-        const auto answered = [&] {
-            DWORD_PTR answer = 0;
-            SendMessageTimeoutW(g_window, WM_QUERYENDSESSION, 0, 0, 0, 5000, &answer);
-            return (answer != 0) == yes;
-        };
-        // A refusal holds at once: the line before it says the unit is being written.
-        return (yes ? WaitFor(answered) : answered()) ? L"" : L"the window answers otherwise";
-    }
-    if (step == L"run") {  // a console program of the folder, to its end
-        PROCESS_INFORMATION run = {};
-        std::wstring command = L".\\" + a[0] + L" " + a[1];
-        STARTUPINFOW startup = {sizeof(startup)};
-        DWORD code = STILL_ACTIVE;
-        if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                           &startup, &run))
-            WaitForSingleObject(run.hProcess, kStepMs), GetExitCodeProcess(run.hProcess, &code);
-        return code == 0 ? L"" : L"it ended with " + std::to_wstring(code);
+    if (step == L"shutdown") {  // a refusal holds at once: the line before says the unit is written
+        const auto answered = [&] { return (asked(WM_QUERYENDSESSION, 0, 0) != 0) == yes; };
+        return Unless(yes ? WaitFor(answered) : answered(), L"the window answers otherwise");
     }
     return L"no such step";
 }
@@ -233,22 +222,19 @@ int wmain(int argc, wchar_t** argv) {
     g_x = std::stoul(argv[2]), g_y = std::stoul(argv[3]);
     std::wstring failure;
     std::wifstream steps("steps.txt");
-    for (std::wstring line; std::getline(steps, line);) {
+    for (std::wstring line; failure.empty() && std::getline(steps, line);) {
         std::vector<std::wstring> words;
         std::wistringstream step(line);
         for (std::wstring word; std::getline(step, word, L'|');)
             words.push_back(word);
         words.resize(std::max<std::size_t>(words.size(), 4));
-        if (!(failure = Step(words[0], {words.begin() + 1, words.end()})).empty()) {
-            failure = line + L": " + failure;
-            break;
-        }
-        std::printf("did  %ls\n", line.c_str());  // what is done so far, for whoever waits on it
-        std::fflush(stdout);
+        failure = Step(words[0], {words.begin() + 1, words.end()});
+        failure = failure.empty() ? L"" : line + L": " + failure;
+        if (failure.empty())  // what is done so far, for whoever waits on it
+            std::printf("did  %ls\n", line.c_str()), std::fflush(stdout);
     }
     TerminateProcess(g_program.hProcess, 99);
-    if (failure.empty())
-        return std::printf("ok   %ls\n", argv[1]), 0;
-    std::printf("FAIL %ls: %ls\n", argv[1], failure.c_str());
-    return 1;
+    return std::printf(failure.empty() ? "ok   %ls%ls\n" : "FAIL %ls: %ls\n", argv[1],
+                       failure.c_str()),
+           !failure.empty();
 }
