@@ -1,30 +1,23 @@
-// Drives one program under Wine as an operator would, step by step, and stops at the
-// first step that does not come about, saying in one line what happened instead; it
-// says each step it has done, so that others may wait on one:
-//   test_driver NAME STEP...     each STEP one argument, its words parted by "|":
-//   start|EXE|X|Y       starts EXE from the current folder, its window at X, Y
-//   launch|EXE          starts EXE, which is to show no window, not even behind a box
-//   line|Y|TEXT         the status line at Y comes to show TEXT and nothing else
-//   box|CAPTION|TEXT    a box comes; it is answered OK
-//   ask|ANSWER          closing the window asks first; answered "no", it stays open
-//   endsession          the session ends, as a forced shutdown ends it
-//   pause|MS            lets MS milliseconds pass
-//   command|ID          the window gets menu command ID, as if chosen
-//   close               closes the window
-//   shutdown|ANSWER     asked before a shutdown, the window comes to answer "yes", or
-//                       answers "no" at once
-//   exit|CODE           the program ends with CODE, or with one "other" than 0
+// Works one program under Wine as an operator would, step by step: the steps of one
+// check of tests/windows/*.checks, read from steps.txt in the current folder, the
+// check's own (docs/testing.md lists the steps; the harness judges the verdicts). It stops at the
+// first step that does not come about, saying in one line what happened instead; it says each step
+// it has done, so that others may wait on one:
+//   test_driver NAME X Y      X, Y: where the program's main window is to stand
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
-static constexpr DWORD kStepMs = 60000;  // the longest any step waits: a whole flash write fits
+// The longest any step waits: a whole flash write fits, on a busy machine too.
+static constexpr DWORD kStepMs = 120000;
 static PROCESS_INFORMATION g_program = {};
-static HWND g_window = nullptr;
+static HWND g_window = nullptr, g_held = nullptr;
+static DWORD g_x = 0, g_y = 0;
 
 template <typename Ready>
 static bool WaitFor(Ready ready, DWORD ms = kStepMs) {
@@ -34,13 +27,12 @@ static bool WaitFor(Ready ready, DWORD ms = kStepMs) {
     return ready();
 }
 
-// A visible top-level window of the program, of class `name` ("#32770": a box or a
-// dialog).
-static HWND Shown(const wchar_t* name) {
-    DWORD process = 0;
+// A visible top-level window of `process`, of class `name` ("#32770": a box or a dialog).
+static HWND Shown(const wchar_t* name, DWORD process = g_program.dwProcessId) {
+    DWORD owner = 0;
     for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, name, nullptr)) != nullptr;) {
-        GetWindowThreadProcessId(w, &process);
-        if (process == g_program.dwProcessId && IsWindowVisible(w))
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == process && IsWindowVisible(w))
             return w;
     }
     return nullptr;
@@ -67,11 +59,15 @@ static std::vector<bool> Band(int x, int y, int w, const std::wstring* text = nu
     return dark;
 }
 
-// Whether the band of the status line at `y` shows `text` and nothing else. Lines lie
-// 20 pixels apart at least.
-static bool LineShows(int y, const std::wstring& text) {
-    // The worker's drawing reaches the screen once the window's thread wakes.
+// Returns once the window's thread has handled what came before: the worker's drawing
+// reaches the screen, and a close or an answer has had its effect.
+static void Settle() {
     SendMessageTimeoutW(g_window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, nullptr);
+}
+
+// Whether the band of the status line at `y` shows `text` and nothing else.
+static bool LineShows(int y, const std::wstring& text) {
+    Settle();
     RECT client = {};
     POINT at = {0, y};
     GetClientRect(g_window, &client);
@@ -79,103 +75,166 @@ static bool LineShows(int y, const std::wstring& text) {
     return Band(at.x, at.y, client.right) == Band(0, 0, client.right, &text);
 }
 
-// The box that comes, answered with `button`: "" when it reads `expected` (caption|text).
-static std::wstring Answer(const std::wstring& expected, WORD button) {
+static constexpr const wchar_t* kCloseQuestion =
+    L"QUOLEX Tarnwicket|A firmware update is in progress. Closing now can leave the QUOLEX unit "
+    L"unusable.\n\nClose anyway?";
+
+static std::wstring Unless(bool done, const std::wstring& otherwise) {
+    return done ? L"" : otherwise;
+}
+
+// The program's box that reads `expected` (caption|text), or null when none comes.
+static HWND BoxReading(const std::wstring& expected, std::wstring& seen) {
     HWND box = nullptr;
-    if (!WaitFor([&] { return (box = Shown(L"#32770")) != nullptr; }))
-        return L"no box came";
+    WaitFor([&] { return (box = Shown(L"#32770")) != nullptr; });
     wchar_t caption[1024] = {}, text[1024] = {};  // a box names a folder, whatever its length
     GetWindowTextW(box, caption, 1024);
     GetWindowTextW(GetDlgItem(box, 0xFFFF), text, 1024);
-    const std::wstring seen = std::wstring(caption) + L"|" + text;
+    seen = box ? std::wstring(caption) + L"|" + text : L"no box came";
+    return seen == expected ? box : nullptr;
+}
+
+// The box that comes, answered with `button`: "" when it reads `expected`.
+static std::wstring Answer(const std::wstring& expected, WORD button) {
+    std::wstring seen;
+    HWND box = BoxReading(expected, seen);
     PostMessageW(box, WM_COMMAND, button, 0);
-    WaitFor([&] { return !IsWindow(box); });
-    return seen == expected ? L"" : L"a box came: " + seen;
+    return Unless(box && WaitFor([&] { return !IsWindow(box); }), L"came: " + seen);
 }
 
-static std::wstring Start(const std::vector<std::wstring>& a) {
-    STARTUPINFOW startup = {sizeof(startup)};
-    startup.dwFlags = a[1].empty() ? 0 : STARTF_USEPOSITION;
-    startup.dwX = a[1].empty() ? 0 : std::stoul(a[1]);
-    startup.dwY = a[2].empty() ? 0 : std::stoul(a[2]);
-    std::wstring command = L"\"" + a[0] + L"\"";
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &g_program))
-        return L"it could not be started";
-    const auto window = [] { return (g_window = Shown(L"QUOLEX TARNWICKET")) != nullptr; };
-    return a[1].empty() || WaitFor(window) ? L"" : L"no main window came";
+// Starts `command`, a program of the check's folder (never of the driver's own), its
+// main window placed or not. Then the code it ends with within `ms`, or STILL_ACTIVE.
+static PROCESS_INFORMATION Launch(const std::wstring& command, bool placed) {
+    STARTUPINFOW startup = {sizeof(startup), nullptr, nullptr, nullptr, g_x, g_y};
+    startup.dwFlags = placed ? STARTF_USEPOSITION : 0;
+    std::wstring line = L".\\" + command;
+    PROCESS_INFORMATION started = {};
+    CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                   &started);
+    return started;
 }
-
-static std::wstring Exit(const std::wstring& expected) {
+static DWORD EndedWith(HANDLE process, DWORD ms = kStepMs) {
     DWORD code = STILL_ACTIVE;
-    WaitForSingleObject(g_program.hProcess, kStepMs);
-    GetExitCodeProcess(g_program.hProcess, &code);
-    const bool right = expected == L"other" ? code != 0 : code == std::stoul(expected);
-    return right && code != STILL_ACTIVE ? L"" : L"it ended with " + std::to_wstring(code);
+    WaitForSingleObject(process, ms);
+    return GetExitCodeProcess(process, &code) ? code : STILL_ACTIVE;
+}
+
+// A second copy, started now: it ends at once with 0, shows no window of its own, and
+// the first copy's window is restored and in front.
+static std::wstring Second(const std::wstring& exe) {
+    const PROCESS_INFORMATION second = Launch(exe, false);
+    bool windowed = false;
+    WaitFor(
+        [&] {
+            return (windowed |= Shown(L"QUOLEX TARNWICKET", second.dwProcessId) != nullptr),
+                   WaitForSingleObject(second.hProcess, 0) == WAIT_OBJECT_0;
+        },
+        5000);
+    const DWORD code = EndedWith(second.hProcess, 0);
+    TerminateProcess(second.hProcess, 99);
+    if (code != 0 || windowed)
+        return L"the second copy ended with " + std::to_wstring(code) +
+               (windowed ? L", windowed" : L"");
+    return Unless(
+        WaitFor([] { return !IsIconic(g_window) && GetForegroundWindow() == g_window; }, 5000),
+        L"the first copy's window is not restored in front");
+}
+
+// Whether the held box stands before the main window, from the top down, and in front.
+static bool HeldInFront() {
+    HWND w = g_held;
+    while (w && w != g_window)
+        w = GetWindow(w, GW_HWNDNEXT);
+    return w && GetForegroundWindow() == g_held;
 }
 
 static std::wstring Step(const std::wstring& step, const std::vector<std::wstring>& a) {
     const bool yes = a[0] == L"yes";
-    if (step == L"start" || step == L"launch")
-        return Start(a);
-    if (step == L"exit")
-        return Exit(a[0]);
-    if (step == L"box") {
-        const std::wstring failure = Answer(a[0] + L"|" + a[1], IDOK);
-        return g_window || !Shown(L"QUOLEX TARNWICKET") ? failure : L"a main window came";
+    const auto asked = [&](UINT message, WPARAM w, LPARAM l) {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(g_window, message, w, l, SMTO_NORMAL, 20000, &answer);
+        return answer;
+    };
+    std::wstring seen;
+    if (step == L"start" || step == L"launch") {
+        g_program = Launch(a[0], step == L"start");
+        const auto window = [] { return (g_window = Shown(L"QUOLEX TARNWICKET")) != nullptr; };
+        return Unless(g_program.hProcess && (step == L"launch" || WaitFor(window)),
+                      L"no main window came");
     }
-    if (step == L"line") {
-        const auto shown = [&] { return LineShows(std::stoi(a[0]), a[1]); };
-        return WaitFor(shown) ? L"" : L"the line shows something else";
+    if (step == L"run")  // a console program of the folder, to its end with 0
+        return Unless(EndedWith(Launch(a[0] + L" " + a[1], false).hProcess) == 0,
+                      L"it failed: " + std::to_wstring(GetLastError()));
+    if (step == L"exit") {
+        const DWORD code = EndedWith(g_program.hProcess, a[1].empty() ? kStepMs : std::stoul(a[1]));
+        const bool right = a[0] == L"other" ? code != 0 : code == std::stoul(a[0]);
+        return Unless(right && code != STILL_ACTIVE, L"it ended with " + std::to_wstring(code));
     }
-    if (step == L"command" || step == L"close") {
-        const bool command = step == L"command";
-        const WPARAM id = command ? std::stoul(a[0]) : 0;
-        return PostMessageW(g_window, command ? WM_COMMAND : WM_CLOSE, id, 0) ? L"" : L"lost";
+    if (step == L"box")
+        return g_window || !Shown(L"QUOLEX TARNWICKET") ? Answer(a[0] + L"|" + a[1], IDOK)
+                                                        : L"a main window came";
+    if (step == L"held") {  // the box stays, and the operator brings the window before it
+        g_held = BoxReading(a[0] + L"|" + a[1], seen);
+        SetForegroundWindow(g_window);
+        SetWindowPos(g_window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        return Unless(g_held, L"came: " + seen);
     }
-    if (step == L"ask") {  // while the unit is being written
-        PostMessageW(g_window, WM_CLOSE, 0, 0);
-        const std::wstring failure = Answer(
-            L"QUOLEX Tarnwicket|A firmware update is in progress. Closing now can leave the QUOLEX "
-            L"unit unusable.\n\nClose anyway?",
-            yes ? IDYES : IDNO);
-        Sleep(500);
-        return !failure.empty() || yes || IsWindow(g_window) ? failure
-                                                             : L"the window closed all the same";
+    if (step == L"infront")
+        return Unless(WaitFor(HeldInFront, 5000), L"the box is not in front");
+    if (step == L"line")
+        return Unless(WaitFor([&] { return LineShows(std::stoi(a[0]), a[1]); }),
+                      L"it shows something else");
+    if (step == L"command" || step == L"close")
+        return Unless(PostMessageW(g_window, step == L"close" ? WM_CLOSE : WM_COMMAND,
+                                   step == L"close" ? 0 : std::stoul(a[0]), 0),
+                      L"lost");
+    if (step == L"question") {  // closing asked first: the window stays if answered no
+        const std::wstring failure = Answer(kCloseQuestion, yes ? IDYES : IDNO);
+        Settle();
+        return failure.empty() && !yes && !IsWindow(g_window) ? L"the window closed all the same"
+                                                              : failure;
     }
-    if (step == L"pause")
-        return Sleep(std::stoul(a[0])), L"";
-    if (step == L"endsession")  // returns once the window has, or the program has ended
-        return SendMessageTimeoutW(g_window, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 20000, nullptr),
-               L"";
-    if (step == L"shutdown") {
-        const auto answered = [&] {
-            DWORD_PTR answer = 0;
-            SendMessageTimeoutW(g_window, WM_QUERYENDSESSION, 0, 0, 0, 5000, &answer);
-            return (answer != 0) == yes;
-        };
-        // A refusal holds at once: the line before it says the unit is being written.
-        return (yes ? WaitFor(answered) : answered()) ? L"" : L"the window answers otherwise";
+    if (step == L"minimize")
+        return ShowWindowAsync(g_window, SW_MINIMIZE),
+               Unless(WaitFor([] { return IsIconic(g_window) != 0; }), L"it stays");
+    if (step == L"second")
+        return Second(a[0]);
+    if (step == L"appears")
+        return Unless(
+            WaitFor([&] { return GetFileAttributesW(a[0].c_str()) != INVALID_FILE_ATTRIBUTES; }),
+            L"it never came");
+    if (step == L"endsession") {  // returns once the window has, or the program has ended
+        asked(WM_ENDSESSION, TRUE, a[0] == L"closeapp" ? ENDSESSION_CLOSEAPP : 0);
+        if (a[0] == L"forced")  // as Windows ends a process whose session has ended
+            TerminateProcess(g_program.hProcess, 99);
+        return L"";
+    }
+    if (step == L"shutdown") {  // a refusal holds at once: the line before says the unit is written
+        const auto answered = [&] { return (asked(WM_QUERYENDSESSION, 0, 0) != 0) == yes; };
+        return Unless(yes ? WaitFor(answered) : answered(), L"the window answers otherwise");
     }
     return L"no such step";
 }
 
 int wmain(int argc, wchar_t** argv) {
-    for (int i = 2; i < argc; ++i) {
+    if (argc != 4)
+        return std::printf("usage: test_driver NAME X Y\n"), 2;
+    g_x = std::stoul(argv[2]), g_y = std::stoul(argv[3]);
+    std::wstring failure;
+    std::wifstream steps("steps.txt");
+    for (std::wstring line; failure.empty() && std::getline(steps, line);) {
         std::vector<std::wstring> words;
-        std::wistringstream step(argv[i]);
+        std::wistringstream step(line);
         for (std::wstring word; std::getline(step, word, L'|');)
             words.push_back(word);
         words.resize(std::max<std::size_t>(words.size(), 4));
-        const std::wstring failure = Step(words[0], {words.begin() + 1, words.end()});
-        if (!failure.empty()) {
-            std::printf("FAIL %ls: %ls: %ls\n", argv[1], argv[i], failure.c_str());
-            TerminateProcess(g_program.hProcess, 99);
-            return 1;
-        }
-        std::printf("did  %ls\n", argv[i]);  // what is done so far, for whoever waits on it
-        std::fflush(stdout);
+        failure = Step(words[0], {words.begin() + 1, words.end()});
+        failure = failure.empty() ? L"" : line + L": " + failure;
+        if (failure.empty())  // what is done so far, for whoever waits on it
+            std::printf("did  %ls\n", line.c_str()), std::fflush(stdout);
     }
-    std::printf("ok   %ls\n", argv[1]);
-    return 0;
+    TerminateProcess(g_program.hProcess, 99);
+    return std::printf(failure.empty() ? "ok   %ls%ls\n" : "FAIL %ls: %ls\n", argv[1],
+                       failure.c_str()),
+           !failure.empty();
 }
