@@ -38,8 +38,9 @@ for ((y = 0; y + 200 <= SCREEN_H; y += 270)); do
     done
 done
 
-# prepare NAME: the check's folder, its files, its environment (env.txt) and its steps
-# (steps.txt), placeholders filled in. False, saying why, if the check cannot be run.
+# prepare NAME: the check's folder, its files, its environment (env.txt), its steps
+# (steps.txt, with {folder} as Windows names it) and its verdicts. False, saying why, if
+# the check cannot be run.
 prepare() {
     local dir=$RUNS/$1 item src dest
     rm -rf "$dir" && mkdir -p "$dir" && touch "$dir"/{env,steps,verdicts}.txt
@@ -54,16 +55,11 @@ prepare() {
             [ -f "$src" ] || { echo "FAIL $1: $src is missing: build first" >"$dir/driver.txt"; return 1; }
             mkdir -p "$(dirname "$dest")" && cp "$src" "$dest" ;;
         env\|*) echo "${item#env|}" >>"$dir/env.txt" ;;
-        unit\|* | has\|* | lines\|* | calls\|*) echo "$item" >>"$dir/verdicts.txt" ;;
+        unit\|* | header\|* | has\|* | lines\|* | calls\|*) echo "$item" >>"$dir/verdicts.txt" ;;
         *) echo "$item" >>"$dir/steps.txt" ;;
         esac
     done <<<"$items"
-    local folder=$(windows_path "$dir")
-    sed -i -E "s#\{folder\}#${folder//\\/\\\\}#g" "$dir"/{steps,verdicts}.txt
-    while read -r kind file; do
-        local value=$([ "$kind" = bytes ] && stat -c %s "$dir/$file" || sha256sum "$dir/$file" | cut -c1-64)
-        sed -i "s#{$kind:$file}#$value#g" "$dir"/{steps,verdicts}.txt
-    done < <(grep -ohE '\{(bytes|sha256):[^}]+\}' "$dir"/{steps,verdicts}.txt | tr '{}:' '  ' | sort -u)
+    sed -i "s#{folder}#$(windows_path "$dir" | sed 's#\\#\\\\#g')#g" "$dir/steps.txt"
 }
 
 # Each check on a free place, as soon as one is free.
@@ -93,6 +89,8 @@ verdict() {
     case $1 in
     unit) [[ $unit == $2 ]] || echo "it went otherwise" ;;
     has) sed -n "$3p" "$2" | grep -Eq -- "$4" || echo "$2 has at line $3: $(sed -n "$3p" "$2" | cut -c1-200)" ;;
+    header) verdict has "$2" 1 "^tarnwicket-trace 1 recorder [^ ]+ bytes $(stat -c %s "$3") sha256 \
+$(sha256sum "$3" | cut -c1-64) library $3\$" ;;
     lines) [ "$(wc -l <"$2")" -lt "$3" ] || echo "$2 has $(wc -l <"$2") lines" ;;
     calls) diff <(calls "$3") <(calls "$2") | head -3 | tr '\n' ' ' ;;
     esac
