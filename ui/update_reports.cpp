@@ -35,9 +35,12 @@ bool WaitHandlingSentMessages(bool (*done)(), HANDLE wake, DWORD ms) {
     for (;;) {
         MSG message;
         PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        if (done()) {
+            return true;  // asked once: the port's end takes the lock for good
+        }
         const DWORD waited = GetTickCount() - start;
-        if (done() || waited >= ms) {
-            return done();
+        if (waited >= ms) {
+            return false;
         }
         MsgWaitForMultipleObjects(wake ? 1 : 0, &wake, FALSE, std::min(ms - waited, kWaitPollMs),
                                   QS_SENDMESSAGE);
