@@ -15,6 +15,8 @@ RELEASE_PACKAGES := cmake ninja-build g++-mingw-w64-x86-64-posix g++-mingw-w64-i
                     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 git zip python3 \
                     osslsigncode openssl ca-certificates
 
+ALL_PACKAGES := $(sort $(HOST_PACKAGES) $(WINDOWS_PACKAGES) $(RELEASE_PACKAGES))
+
 all: build
 
 host-deps:
@@ -46,7 +48,9 @@ test-host: host host-sanitize
 	ctest --preset host
 	ctest --preset host-sanitize
 
+# Every check on a fresh Wine prefix; tools/test_windows.sh NAME... runs some of them.
 test-windows: windows test-release
+	tools/test_windows.sh --prefix
 	tools/test_windows.sh
 
 # The fuzz target replays the kept regression inputs, then fuzzes for a while from a
@@ -75,7 +79,9 @@ test-release: windows release-deps
 test-tools: host-deps
 	tests/tools/trace_summary_test.sh
 
-test: test-host test-fuzz test-release test-windows test-tools
+# Every suite, side by side where two cores allow; ends with the time of each stage.
+test:
+	@tools/every_suite.sh $(ALL_PACKAGES)
 
 # The programs are built from a fresh copy of the working tree in build/release-src.
 release: release-deps

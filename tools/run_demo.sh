@@ -45,12 +45,14 @@ screenshot() {
     echo "  screenshot: $file"
 }
 
-# The driver works the program as an operator would; it says each step it has done.
-log="$SHOTS/driver.txt"
-(cd "$BUILD" && timeout "$STEP_TIMEOUT_S" wine "tests\\test_driver.exe" demo \
-    'start|.\tarnwicket-sim.exe|0|0' 'line|100|Close other software (e.g. GUI)' command\|110 \
+# The driver works the program as an operator would, the steps of a Windows check
+# (docs/testing.md), in a folder of its own; it says each step it has done.
+log="$SHOTS/driver.txt" run="$SHOTS/run" driver_exe="$(windows_path "$BUILD/tests")\\test_driver.exe"
+rm -rf "$run" && mkdir -p "$run" && cp "$BUILD/tarnwicket-sim.exe" "$run/"
+printf '%s\n' 'start|tarnwicket-sim.exe' 'line|100|Close other software (e.g. GUI)' command\|110 \
     'line|30|Do NOT turn power OFF' 'line|10|FLASH update ok' \
-    'line|30|You must power cycle your unit' shutdown\|yes command\|105 exit\|0) \
+    'line|30|You must power cycle your unit' shutdown\|yes command\|105 exit\|0 >"$run/steps.txt"
+(cd "$run" && timeout "$STEP_TIMEOUT_S" wine "$driver_exe" demo 0 0) \
     >"$log" 2>&1 &
 driver=$!
 

@@ -24,7 +24,7 @@ wine_session_end() {
 start_virtual_display() {
     local number_file="$WINE_SESSION_ROOT/display-number.$$"
     : >"$number_file"
-    Xvfb -displayfd 3 -screen 0 1360x768x24 -nolisten tcp 3>"$number_file" \
+    Xvfb -displayfd 3 -screen 0 ${WINE_SESSION_SCREEN:-1360x768}x24 -nolisten tcp 3>"$number_file" \
         >"$WINE_SESSION_ROOT/xvfb.log" 2>&1 &
     WINE_SESSION_XVFB_PID=$!
     local tries=0

@@ -10,8 +10,10 @@ set(TARNWICKET_BRIDGE_LIBRARY "usbbridge.dll" CACHE STRING
 add_link_options(-static -static-libgcc -static-libstdc++ $<$<NOT:$<CONFIG:Debug>>:-s>)
 
 # Reproducible executables: one commit gives the same bytes wherever and whenever it is
-# built (tools/check_reproducible.sh). No time stamp in the PE header, and no build
-# folder in any path the compiler writes down (__FILE__, the generated image source).
+# built (make test-release, tests/release/release_test.sh, builds them again from a
+# fresh copy in another folder and time zone and compares). No time stamp in the PE
+# header, and no build folder in any path the compiler writes down (__FILE__, the
+# generated image source).
 # CMAKE_CXX_FLAGS counts with its value at the end of the folder, so the libraries
 # defined before this file was included get the prefix maps too.
 add_link_options(-Wl,--no-insert-timestamp)

@@ -4,15 +4,20 @@
 //   UNIT_MISSING  no unit among the two attached bridge devices (by default the one
 //                 attached device is the unit)
 //   UNIT_REFUSE   the frame, counted from 1, that the unit refuses
+//   UNIT_LATE     FRAME:MS, that frame's reply comes MS late
+//   UNIT_HANG     MS that every product string read takes, as a hung USB driver's would;
+//                 in-call.txt in the current folder says that one has begun
 //   UNIT_TRACE    a recorded unit's trace, which answers instead of the simulated unit
-// When the program ends, unit.txt in the current folder tells what the unit went
-// through and whether its flash holds the program's image; after a replay, how the
-// replay went.
+// After every close of the unit and as the program ends, unit.txt in the current folder
+// tells what the unit went through and whether its flash holds the program's image
+// (after a replay, how the replay went): a program that Windows ends without its
+// detach code still leaves what came before its last close.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "device/bridge_library_abi.h"
@@ -28,6 +33,9 @@ static void SetUpUnit() {
         script.devices = {{"2031", false}, {"20310"}};
     if (const char* frame = std::getenv("UNIT_REFUSE"))
         script.frameFaults.push_back({std::uint32_t(std::atoi(frame)), ReplyFault::Refuse});
+    if (const char* late = std::getenv("UNIT_LATE"))
+        script.frameFaults.push_back({std::uint32_t(std::atoi(late)), ReplyFault::None,
+                                      std::uint32_t(std::atoi(std::strchr(late, ':') + 1)) * 1000});
     ResetSimulatedUnit(script);
 }
 
@@ -74,9 +82,7 @@ static void Begin() {
         return Bridge##call;           \
     }
 ANSWER(UsbBridgeDeviceCount, (U * n), DeviceCount(n))
-ANSWER(UsbBridgeProductString, (U i, char* s, U k), ProductString(i, s, k))
 ANSWER(UsbBridgeOpen, (U i, H* h), Open(i, h))
-ANSWER(UsbBridgeClose, (H h), Close(h))
 ANSWER(UsbBridgeRead, (H h, std::uint8_t* b, U l, U* n, void*), Read(h, b, l, n))
 ANSWER(UsbBridgeFlush, (H h, U f1, U f2), Flush(h, f1, f2))
 ANSWER(UsbBridgeQueueStatus, (H h, U* n, U* o), QueueStatus(h, n, o))
@@ -87,5 +93,20 @@ U BRIDGE_WINAPI UsbBridgeWrite(H h, const std::uint8_t* b, U l, U* n, void*) {
         g_lastFrame += " " + std::to_string(b[i]);
     const U status = BridgeWrite(h, b, l, n);
     g_frames += status == 0;
+    return status;
+}
+U BRIDGE_WINAPI UsbBridgeProductString(U i, char* s, U k) {
+    Begin();
+    if (const char* hang = std::getenv("UNIT_HANG")) {
+        CloseHandle(
+            CreateFileW(L"in-call.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        Sleep(DWORD(std::atoi(hang)));
+    }
+    return BridgeProductString(i, s, k);
+}
+U BRIDGE_WINAPI UsbBridgeClose(H h) {
+    Begin();
+    const U status = BridgeClose(h);
+    Report();
     return status;
 }
