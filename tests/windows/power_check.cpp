@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <set>
-#include <utility>
 
 #include "platform/platform.h"
 
@@ -14,18 +13,13 @@ static EXECUTION_STATE g_state = ES_CONTINUOUS;
 
 // The program calls Windows through these import slots, which the linker takes from
 // here rather than from kernel32's import library. x64 only: no decorated names.
-decltype(&PowerCreateRequest) g_create asm("__imp_PowerCreateRequest") = [](auto) {
-    return CreateEventW(nullptr, TRUE, FALSE, nullptr);
-};
-decltype(&PowerSetRequest) g_set asm("__imp_PowerSetRequest") = [](auto, auto type) {
-    return BOOL(g_held.insert(type).second);
-};
-decltype(&PowerClearRequest) g_clear asm("__imp_PowerClearRequest") = [](auto, auto type) {
-    return BOOL(g_held.erase(type));
-};
-decltype(&SetThreadExecutionState) g_flags asm("__imp_SetThreadExecutionState") = [](auto flags) {
-    return std::exchange(g_state, flags);
-};
+#define ANSWER(name, ...) decltype(&name) g_##name asm("__imp_" #name) = [](__VA_ARGS__)
+// clang-format off
+ANSWER(PowerCreateRequest, auto) { return CreateEventW(nullptr, TRUE, FALSE, nullptr); };
+ANSWER(PowerSetRequest, auto, auto type) { return BOOL(g_held.insert(type).second); };
+ANSWER(PowerClearRequest, auto, auto type) { return BOOL(g_held.erase(type)); };
+ANSWER(SetThreadExecutionState, auto flags) { return g_state = flags; };
+// clang-format on
 
 int main() {
     HoldSystemAwake(true);
