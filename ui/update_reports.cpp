@@ -109,14 +109,16 @@ bool WaitForPortEnd(std::uint32_t ms) {
 }
 
 // The box has no owner, so it may lie behind the main window. Its flags stay as they
-// are; the UI thread may bring it forward, as the operator has just answered the close
-// question and this process is the foreground one.
+// are. It is put on top by its own thread, asked without waiting (activation alone need
+// not raise it), and made the foreground window: this process may, as it is the
+// foreground one, the operator having just answered its close question.
 void ShowWorkerBox() {
     HWND box = nullptr;
     EnumThreadWindows(g_workerThread.load(), FindBox, reinterpret_cast<LPARAM>(&box));
     if (box == nullptr) {
         return;
     }
+    SetWindowPos(box, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_ASYNCWINDOWPOS);
     SetForegroundWindow(box);
     FLASHWINFO flash = {sizeof(flash), box, FLASHW_ALL, kBoxFlashes, 0};
     FlashWindowEx(&flash);
