@@ -38,11 +38,12 @@ for ((y = 0; y + 200 <= SCREEN_H; y += 270)); do
     done
 done
 
-# prepare NAME: the check's folder, its files, its environment (env.txt) and its steps
-# (steps.txt), placeholders filled in. False, saying why, if the check cannot be run.
+# prepare NAME: the check's folder, its files, its environment (env.txt), its steps
+# (steps.txt, with {folder} as Windows names it) and its verdicts. False, saying why, if
+# the check cannot be run.
 prepare() {
     local dir=$RUNS/$1 item src dest
-    rm -rf "$dir" && mkdir -p "$dir" && : >"$dir/env.txt" && : >"$dir/steps.txt"
+    rm -rf "$dir" && mkdir -p "$dir" && touch "$dir"/{env,steps,verdicts}.txt
     local items=$(awk -v n="@$1" '/^@/ { on = $0 == n; next } on' <<<"$checks")
     [ -n "$items" ] || { echo "FAIL $1: no such check" >"$dir/driver.txt"; return 1; }
     while IFS= read -r item; do
@@ -54,15 +55,11 @@ prepare() {
             [ -f "$src" ] || { echo "FAIL $1: $src is missing: build first" >"$dir/driver.txt"; return 1; }
             mkdir -p "$(dirname "$dest")" && cp "$src" "$dest" ;;
         env\|*) echo "${item#env|}" >>"$dir/env.txt" ;;
+        unit\|* | header\|* | has\|* | lines\|* | calls\|*) echo "$item" >>"$dir/verdicts.txt" ;;
         *) echo "$item" >>"$dir/steps.txt" ;;
         esac
     done <<<"$items"
-    local folder=$(windows_path "$dir")
-    sed -i -E "s#\{folder\}#${folder//\\/\\\\}#g" "$dir/steps.txt"
-    while read -r kind file; do
-        local value=$([ "$kind" = bytes ] && stat -c %s "$dir/$file" || sha256sum "$dir/$file" | cut -c1-64)
-        sed -i "s#{$kind:$file}#$value#g" "$dir/steps.txt"
-    done < <(grep -oE '\{(bytes|sha256):[^}]+\}' "$dir/steps.txt" | tr '{}:' '  ' | sort -u)
+    sed -i "s#{folder}#$(windows_path "$dir" | sed 's#\\#\\\\#g')#g" "$dir/steps.txt"
 }
 
 # Each check on a free place, as soon as one is free.
@@ -87,11 +84,34 @@ for name in "${names[@]}"; do
 done
 [ ${#pids[@]} -eq 0 ] || wait "${pids[@]}" 2>/dev/null || true
 
+# A trace's calls, but for the times, how long a queue run lasted, and the checks that
+# found nothing waiting, of which there may be none when a reply comes at once.
+calls() { sed -E '1d; /^!/d; s/^[0-9]+ //; s/ x[0-9]+ [0-9]+$//; /^queue [-0-9]+ = 0 0 [0-9]+$/d' "$1"; }
+# verdict WHAT ARGUMENT...: what the unit (unit.txt, as the stand-in tells it) and the
+# files of the check's folder came to hold; "" when it is as WHAT says.
+verdict() {
+    case $1 in
+    unit) [[ $unit == $2 ]] || echo "it went otherwise" ;;
+    has) sed -n "$3p" "$2" | grep -Eq -- "$4" || echo "$2 has at line $3: $(sed -n "$3p" "$2" | cut -c1-200)" ;;
+    header) verdict has "$2" 1 "^tarnwicket-trace 1 recorder [^ ]+ bytes $(stat -c %s "$3") sha256 \
+$(sha256sum "$3" | cut -c1-64) library $3\$" ;;
+    lines) [ "$(wc -l <"$2")" -lt "$3" ] || echo "$2 has $(wc -l <"$2") lines" ;;
+    calls) diff <(calls "$3") <(calls "$2") | head -3 | tr '\n' ' ' ;;
+    esac
+}
+
 passed=0 failed=0
 for name in "${names[@]}"; do
-    said=$(tr -d '\r' <"$RUNS/$name/driver.txt" | grep -E '^(ok|FAIL)' | tail -1 || echo "FAIL $name: it said nothing")
-    echo "$said"
-    [[ $said == ok* ]] && passed=$((passed + 1)) || failed=$((failed + 1))
+    cd "$RUNS/$name"
+    said=$(tr -d '\r' <driver.txt | grep -E '^(ok|FAIL)' | tail -1 || echo "FAIL $name: it said nothing")
+    unit=$(cat unit.txt 2>/dev/null || echo "no unit")
+    grep -q '^unit|' verdicts.txt || echo "unit|no unit" >>verdicts.txt
+    while [[ $said == ok* ]] && IFS='|' read -r -a v; do
+        wrong=$(verdict "${v[@]}")
+        [ -z "$wrong" ] || said="FAIL $name: $(IFS='|' && echo "${v[*]}"): $wrong"
+    done <verdicts.txt
+    [[ $said == ok* ]] && passed=$((passed + 1)) || { failed=$((failed + 1)) && said+="; the unit went through: $unit"; }
+    echo "$said" && cd - >/dev/null
 done
 echo "Each check's folder, with what its driver said, is in $RUNS."
 echo "$passed passed, $failed failed"
