@@ -21,44 +21,33 @@ names=($(grep '^@' <<<"$checks" | cut -c2-))
 [ $# -gt 0 ] && names=("$@")
 
 unset DISPLAY
-readonly SCREEN_W=1920 SCREEN_H=1080 RUNS=build/wine/runs
-WINE_SESSION_SCREEN=${SCREEN_W}x$SCREEN_H
+readonly RUNS=build/wine/runs WINE_SESSION_SCREEN=1920x1080
 source tools/wine_session.sh
 [ "${1:-}" = --prefix ] && { wine_session_start test fresh; exit; }
 wine_session_start test
 driver="$(windows_path build/windows-x64/tests)\\test_driver.exe"
 
-# Places for the main windows (300 x 200), clear of the screen's middle, where Windows
-# centres the boxes: a box never hides a line that a driver reads.
-slots=()
-for ((y = 0; y + 200 <= SCREEN_H; y += 270)); do
-    for ((x = 0; x + 300 <= SCREEN_W; x += 340)); do
-        ((x + 300 < SCREEN_W / 2 - 260 || x > SCREEN_W / 2 + 260 ||
-          y + 200 < SCREEN_H / 2 - 120 || y > SCREEN_H / 2 + 120)) && slots+=("$x $y")
-    done
-done
+# Places for the main windows (300 x 200) on the 1920 x 1080 screen, clear of its middle,
+# where Windows centres the boxes: a box never hides a line that a driver reads.
+slots=({0,340,680,1020,1360}\ {0,810} {0,340,1360}\ {270,540})
 
 # prepare NAME: the check's folder, its files, its environment (env.txt), its steps
 # (steps.txt, with {folder} as Windows names it) and its verdicts. False, saying why, if
 # the check cannot be run.
 prepare() {
-    local dir=$RUNS/$1 item src dest
+    local dir=$RUNS/$1 src dest
     rm -rf "$dir" && mkdir -p "$dir" && touch "$dir"/{env,steps,verdicts}.txt
-    local items=$(awk -v n="@$1" '/^@/ { on = $0 == n; next } on' <<<"$checks")
-    [ -n "$items" ] || { echo "FAIL $1: no such check" >"$dir/driver.txt"; return 1; }
-    while IFS= read -r item; do
-        case $item in
-        file\|*)
-            IFS='|' read -r _ src dest <<<"$item"
-            dest=$dir/${dest:-$(basename "$src")}
-            src=$(sed -E 's#^(x64|x86)/#build/windows-\1/#; s#^signed/#build/release-test/signed/#' <<<"$src")
-            [ -f "$src" ] || { echo "FAIL $1: $src is missing: build first" >"$dir/driver.txt"; return 1; }
-            mkdir -p "$(dirname "$dest")" && cp "$src" "$dest" ;;
-        env\|*) echo "${item#env|}" >>"$dir/env.txt" ;;
-        unit\|* | header\|* | has\|* | lines\|* | calls\|*) echo "$item" >>"$dir/verdicts.txt" ;;
-        *) echo "$item" >>"$dir/steps.txt" ;;
-        esac
-    done <<<"$items"
+    awk -F'|' -v n="@$1" -v d="$dir/" '/^@/ { on = $0 == n; found += on; next } !on { next }
+        $1 == "file" { print $2 "|" $3; next } $1 == "env" { print $2 >(d "env.txt"); next }
+        $1 ~ /^(unit|header|has|lines|calls)$/ { print >(d "verdicts.txt"); next }
+        { print >(d "steps.txt") } END { exit !found }' <<<"$checks" >"$dir/files.txt" ||
+        { echo "FAIL $1: no such check" >"$dir/driver.txt" && return 1; }
+    while IFS='|' read -r src dest; do
+        dest=$dir/${dest:-$(basename "$src")}
+        src=$(sed -E 's#^(x64|x86)/#build/windows-\1/#; s#^signed/#build/release-test/signed/#' <<<"$src")
+        [ -f "$src" ] || { echo "FAIL $1: $src is missing: build first" >"$dir/driver.txt" && return 1; }
+        mkdir -p "$(dirname "$dest")" && cp "$src" "$dest"
+    done <"$dir/files.txt"
     sed -i "s#{folder}#$(windows_path "$dir" | sed 's#\\#\\\\#g')#g" "$dir/steps.txt"
 }
 

@@ -1,8 +1,8 @@
 // Works one program under Wine as an operator would, step by step: the steps of one
-// check of tests/windows/*.checks, read from steps.txt in the current folder, the
-// check's own (docs/testing.md lists the steps; the harness judges the verdicts). It stops at the
-// first step that does not come about, saying in one line what happened instead; it says each step
-// it has done, so that others may wait on one:
+// check of tests/windows/*.checks, read from steps.txt in the current folder
+// (docs/testing.md lists them; the harness judges the verdicts). It stops at the first
+// step that does not come about, saying in one line what happened instead; it says each
+// step it has done, so that others may wait on one:
 //   test_driver NAME X Y      X, Y: where the program's main window is to stand
 #include <windows.h>
 

@@ -5,8 +5,8 @@
 //                 attached device is the unit)
 //   UNIT_REFUSE   the frame, counted from 1, that the unit refuses
 //   UNIT_LATE     FRAME:MS, that frame's reply comes MS late
-//   UNIT_HANG     MS that every product string read takes, as a hung USB driver's would;
-//                 in-call.txt in the current folder says that one has begun
+//   UNIT_HANG     MS that every call takes, as a hung USB driver's would; in-call.txt
+//                 in the current folder says that one has begun
 //   UNIT_TRACE    a recorded unit's trace, which answers instead of the simulated unit
 // After every close of the unit and as the program ends, unit.txt in the current folder
 // tells what the unit went through and whether its flash holds the program's image
@@ -70,8 +70,10 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
 
 // The trace is read at the first call, never while Windows loads the stand-in.
 static void Begin() {
-    static const char* trace = std::getenv("UNIT_TRACE");
+    static const char *trace = std::getenv("UNIT_TRACE"), *hang = std::getenv("UNIT_HANG");
     [[maybe_unused]] static const bool read = (LoadTrace(trace ? trace : ""), true);
+    if (hang && std::fclose(std::fopen("in-call.txt", "w")) == 0)
+        Sleep(DWORD(std::atoi(hang)));
 }
 
 // The eight operations, as the vendor library declares them, answered by the unit or
@@ -82,6 +84,7 @@ static void Begin() {
         return Bridge##call;           \
     }
 ANSWER(UsbBridgeDeviceCount, (U * n), DeviceCount(n))
+ANSWER(UsbBridgeProductString, (U i, char* s, U k), ProductString(i, s, k))
 ANSWER(UsbBridgeOpen, (U i, H* h), Open(i, h))
 ANSWER(UsbBridgeRead, (H h, std::uint8_t* b, U l, U* n, void*), Read(h, b, l, n))
 ANSWER(UsbBridgeFlush, (H h, U f1, U f2), Flush(h, f1, f2))
@@ -94,15 +97,6 @@ U BRIDGE_WINAPI UsbBridgeWrite(H h, const std::uint8_t* b, U l, U* n, void*) {
     const U status = BridgeWrite(h, b, l, n);
     g_frames += status == 0;
     return status;
-}
-U BRIDGE_WINAPI UsbBridgeProductString(U i, char* s, U k) {
-    Begin();
-    if (const char* hang = std::getenv("UNIT_HANG")) {
-        CloseHandle(
-            CreateFileW(L"in-call.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        Sleep(DWORD(std::atoi(hang)));
-    }
-    return BridgeProductString(i, s, k);
 }
 U BRIDGE_WINAPI UsbBridgeClose(H h) {
     Begin();
