@@ -24,9 +24,10 @@ constexpr std::uint32_t kSecondProductStringKind = 2;
 // has been told why, and the program ends.
 bool PrepareBridgePort();
 
-// Called on the UI thread as the program ends: waits until no port operation is under
-// way and lets no other begin, so that the process never ends inside one.
-void EndBridgePort();
+// Called on the UI thread as the program ends, again and again until it answers true:
+// true once no port operation is under way, and from then on none may begin, so that
+// the process never ends inside one. It does not wait.
+bool EndBridgePort();
 
 // Ordinal 1: number of attached bridge devices.
 BridgeStatus BridgeDeviceCount(std::uint32_t* count);

@@ -140,8 +140,9 @@ bool PrepareBridgePort() {
     return true;
 }
 
-void EndBridgePort() {
-    AcquireSRWLockExclusive(&g_callLock);  // and never released: the process is ending
+// An SRW lock has no timed acquire: the UI thread tries again while it waits.
+bool EndBridgePort() {
+    return TryAcquireSRWLockExclusive(&g_callLock) != 0;  // and never released: the end
 }
 
 BridgeStatus BridgeDeviceCount(std::uint32_t* count) {

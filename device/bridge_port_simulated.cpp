@@ -13,7 +13,9 @@ bool PrepareBridgePort() {
 }
 
 // The simulated unit is never destroyed: a worker may go on talking to it.
-void EndBridgePort() {}
+bool EndBridgePort() {
+    return true;
+}
 
 BridgeStatus BridgeDeviceCount(std::uint32_t* count) {
     return SimDeviceCount(count);

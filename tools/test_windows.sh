@@ -63,8 +63,12 @@ for name in "${names[@]}"; do
         done
         wait -n || true
     done
-    (cd "$RUNS/$name" && env $(cat env.txt) timeout 600 wine "$driver" "$name" $slot \
-        >driver.txt 2>&1 || true) &
+    # Each check in a Wine of its own: a hard-linked copy of the prefix, with a wineserver
+    # of its own. The programs of one wineserver share one session, and the updater runs
+    # one copy a session.
+    rm -rf "$RUNS/$name.wine" && cp -al "$WINEPREFIX" "$RUNS/$name.wine"
+    (cd "$RUNS/$name" && export WINEPREFIX=$PWD.wine && env $(cat env.txt) timeout 600 wine \
+        "$driver" "$name" $slot >driver.txt 2>&1; wineserver -k 2>/dev/null || true) &
     at[$slot]=$! && pids+=($!)
 done
 [ ${#pids[@]} -eq 0 ] || wait "${pids[@]}" 2>/dev/null || true

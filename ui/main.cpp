@@ -7,8 +7,55 @@
 #include "ui/main_window.h"
 #include "ui/resource.h"
 #include "ui/status_display.h"
+#include "ui/update_reports.h"
 
 namespace {
+
+// One copy of the program at a time in the user's session (Local\ names are the
+// session's: another user on the same computer keeps a copy of their own): a second
+// copy could open the unit while the first writes to it. The demo build is a program of
+// its own, with a name of its own, and may run beside the real one.
+#if defined(TARNWICKET_SIMULATED_UNIT)
+constexpr const wchar_t* kOneCopyName = L"Local\\QUOLEX Tarnwicket demo";
+#else
+constexpr const wchar_t* kOneCopyName = L"Local\\QUOLEX Tarnwicket";
+#endif
+
+// How long the program, its window gone, waits for a worker to come out of a call into
+// the vendor library.
+constexpr DWORD kPortEndWaitMs = 10000;
+
+// The first copy's window: the one that carries the mark of this program, not one of
+// the demo build's, which has the same class.
+BOOL CALLBACK FindFirstCopy(HWND window, LPARAM found) {
+    if (GetPropW(window, kOneCopyName) == nullptr) {
+        return TRUE;
+    }
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// True for the first copy, which holds the mutex until it ends, however it ends. A
+// second copy brings the first one's window to the front, or the box that window
+// shows, and must end. Its user has just started it, so Windows lets it set the
+// foreground window. The window is restored without waiting on the first copy, which
+// may be busy.
+bool IsOnlyCopy() {
+    const HANDLE mutex = CreateMutexW(nullptr, FALSE, kOneCopyName);
+    const DWORD error = GetLastError();
+    if (mutex == nullptr ? error != ERROR_ACCESS_DENIED : error != ERROR_ALREADY_EXISTS) {
+        return true;  // a mutex that cannot be made at all stops no one
+    }
+    HWND first = nullptr;
+    EnumWindows(FindFirstCopy, reinterpret_cast<LPARAM>(&first));
+    if (first != nullptr) {
+        SetForegroundWindow(GetLastActivePopup(first));
+        if (IsIconic(first)) {
+            ShowWindowAsync(first, SW_RESTORE);
+        }
+    }
+    return false;
+}
 
 void DrawStartUpLines() {
     DrawStatusLine(L"QUOLEX FPGA1 Update", kLine1Y);
@@ -33,10 +80,25 @@ int RunMessageLoop(HACCEL accelerators) {
 // said so, and the program ends without its window.
 constexpr int kNoBridgeLibraryExitStatus = 2;
 
+// The process ends between two calls of a worker into the vendor library, never inside
+// one: ExitProcess would run the library's detach code while the call goes on, which
+// may wait for a lock the call holds. A call that has not come back after 10 s is left
+// behind: the process ends at once, running no library's detach code, with the status
+// it would have had.
+int EndProgram(int status) {
+    if (!WaitForPortEnd(kPortEndWaitMs)) {
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+    }
+    return status;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showMode) {
     LimitLibrarySearch();
+    if (!IsOnlyCopy()) {
+        return 0;  // the first copy is in front
+    }
     if (!PrepareBridgePort()) {
         return kNoBridgeLibraryExitStatus;
     }
@@ -47,15 +109,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showMode) {
     if (!CreateMainWindow(instance)) {
         return 0;
     }
+    MarkMainWindow(kOneCopyName);
     ShowWindow(MainWindow(), showMode);
     // The first paint, background included, is done before the lines are drawn;
     // painting would otherwise erase them.
     UpdateWindow(MainWindow());
     HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDC_TARNWICKET));
     DrawStartUpLines();
-    const int status = RunMessageLoop(accelerators);
-    // A worker may still be searching for the unit: the process ends between two of its
-    // calls into the vendor library, never inside one.
-    EndBridgePort();
-    return status;
+    // A worker may still be searching for the unit when the window has gone.
+    return EndProgram(RunMessageLoop(accelerators));
 }

@@ -37,6 +37,8 @@ bool g_unitBeingWritten = false;
 // UI thread only: the operator has closed the window while the unit was written; it
 // closes once the worker has let go of the unit.
 bool g_closing = false;
+// The name the window is marked with as the one copy's, or null.
+const wchar_t* g_mark = nullptr;
 
 constexpr const wchar_t* kShutdownBlockReason =
     L"QUOLEX firmware update in progress. Do not turn power off.";
@@ -51,7 +53,8 @@ void EnableUpdateCommand(HWND window, bool enabled) {
 // to protect and the window closes whatever the answer. Or the unit may be opened
 // meanwhile: then the answer yes stops the worker, which takes the unit out of
 // programming mode and ends the program itself, with status 1 if the write was cut
-// short. A worker still searching for the unit never begins to write.
+// short; should a warning box hold it, the box is what the operator must answer first.
+// A worker still searching for the unit never begins to write.
 void CloseMainWindow(HWND window) {
     if (g_closing) {
         return;
@@ -71,6 +74,7 @@ void CloseMainWindow(HWND window) {
     RequestUpdateStop();
     if (g_unitBeingWritten) {
         g_closing = true;
+        ShowWorkerBox();
         return;
     }
     DestroyWindow(window);
@@ -80,6 +84,7 @@ void OnUpdateFirmware(HWND window) {
     if (g_updateRunning) {
         return;  // the menu item is greyed; a command that comes anyway is refused
     }
+    ClearUpdateStop();
     if (!StartUpdateWorker()) {
         return;  // no thread, no update: the command has no effect
     }
@@ -116,7 +121,11 @@ LRESULT OnClose(HWND window) {
     return 0;
 }
 
-LRESULT OnDestroy() {
+// A window must take its properties away before it is destroyed.
+LRESULT OnDestroy(HWND window) {
+    if (g_mark != nullptr) {
+        RemovePropW(window, g_mark);
+    }
     PostQuitMessage(0);
     return 0;
 }
@@ -166,12 +175,17 @@ LRESULT OnQueryEndSession() {
 // or the shutdown was forced. Windows may end the process at any moment once this
 // returns, so the worker stops before its next frame, and while the unit is written
 // the window waits a few seconds for it to take the unit out of programming mode.
-LRESULT OnEndSession(WPARAM ending) {
-    if (ending) {
-        RequestUpdateStop();
-        if (g_unitBeingWritten) {
-            WaitForUpdateEnd(kEndSessionWaitMs);
-        }
+// Restart Manager (an installer, say) asks the program to close itself: the window
+// closes, unless the unit is still being written, when the stopped worker ends the
+// program itself.
+LRESULT OnEndSession(HWND window, WPARAM ending, LPARAM how) {
+    if (!ending) {
+        return 0;  // the session goes on after all
+    }
+    RequestUpdateStop();
+    const bool letGo = !g_unitBeingWritten || WaitForUpdateEnd(kEndSessionWaitMs);
+    if (letGo && (how & ENDSESSION_CLOSEAPP) != 0) {
+        DestroyWindow(window);
     }
     return 0;
 }
@@ -185,11 +199,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_CLOSE:
             return OnClose(window);
         case WM_DESTROY:
-            return OnDestroy();
+            return OnDestroy(window);
         case WM_QUERYENDSESSION:
             return OnQueryEndSession();
         case WM_ENDSESSION:
-            return OnEndSession(wParam);
+            return OnEndSession(window, wParam, lParam);
         case kUpdateStartedMessage:
             return OnUpdateStarted(window);
         case kUpdateProgressMessage:
@@ -234,6 +248,11 @@ bool CreateMainWindow(HINSTANCE instance) {
         CreateWindowExW(0, g_className, g_title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
                         kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
     return g_mainWindow != nullptr;
+}
+
+void MarkMainWindow(const wchar_t* name) {
+    g_mark = name;
+    SetPropW(g_mainWindow, name, g_mainWindow);
 }
 
 HWND MainWindow() {

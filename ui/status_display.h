@@ -40,24 +40,3 @@ constexpr StatusText<Length> PadStatusText(const wchar_t (&text)[N]) {
     padded[Length] = L'\0';
     return padded;
 }
-
-// What the main window hears of an update beyond its status lines, so that it can
-// hold off a shutdown while the unit is written and show the progress on the
-// taskbar. Called from the worker thread; the window acts on its own thread.
-//
-// The unit is open: from here on, cutting the update short can harm it. Returns once
-// the window knows it, so that a shutdown asked for from the first frame on is refused.
-void ReportUpdateStarted();
-// Block `block` of kFlashBlocks has been written (the same figure as line 1).
-void ReportUpdateProgress(int block);
-// The update is being aborted; the process ends once the abort is through.
-void ReportUpdateFailed();
-// The worker has ended (normally, or because no unit was found), so a new update
-// can be started.
-void ReportUpdateEnded();
-
-// Whether the operator has closed the window, or Windows is ending the session, while
-// the worker runs. The worker asks before every frame and stops there, never inside
-// an exchange: before the first frame it lets go of the unit untouched; during the
-// write it takes the unit out of programming mode and ends the process with status 1.
-bool UpdateStopRequested();

@@ -1,18 +1,67 @@
 // What the update worker tells the main window, and what the window asks of it. The
 // worker's reports go by window messages, made on the window's thread; the stop and
-// the end of the worker, which the window may be waiting on, by an atomic and an event.
+// the end of the worker, which the window may be waiting on, by atomics and an event.
 #include "ui/update_reports.h"
 
+#include <windows.h>
+
+#include <algorithm>
 #include <atomic>
 
+#include "device/bridge_port.h"
 #include "ui/main_window.h"
-#include "ui/status_display.h"
 
 namespace {
 
 std::atomic<bool> g_stopRequested{false};
 // Set by the worker as it ends; reset once the unit is open. Manual reset.
 const HANDLE g_workerEnded = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+// The worker's thread, recorded as it reports the unit open: the warning boxes that
+// matter to a close are raised on it from then on.
+std::atomic<DWORD> g_workerThread{0};
+
+// How often a wait looks again at what cannot wake it (the port's call lock).
+constexpr DWORD kWaitPollMs = 10;
+// How many times a worker's warning box flashes when the window closes behind it.
+constexpr UINT kBoxFlashes = 5;
+
+// Waits until `done` or for `ms`, handling meanwhile the messages that other threads
+// send to this one, as a UI thread must: the worker's report that the unit is open,
+// the activation of its warning boxes and any program's broadcast would otherwise
+// wait on this thread, and the worker with them. `wake`, when given, ends a pause at
+// once; `done` is asked again after every message and every 10 ms.
+bool WaitHandlingSentMessages(bool (*done)(), HANDLE wake, DWORD ms) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        if (done()) {
+            return true;  // asked once: the port's end takes the lock for good
+        }
+        const DWORD waited = GetTickCount() - start;
+        if (waited >= ms) {
+            return false;
+        }
+        MsgWaitForMultipleObjects(wake ? 1 : 0, &wake, FALSE, std::min(ms - waited, kWaitPollMs),
+                                  QS_SENDMESSAGE);
+    }
+}
+
+bool WorkerEnded() {
+    return WaitForSingleObject(g_workerEnded, 0) == WAIT_OBJECT_0;
+}
+
+// A message box of the worker's: a visible top-level dialog of its thread. The close
+// question and the About box belong to the UI thread, so they never count.
+BOOL CALLBACK FindBox(HWND window, LPARAM found) {
+    wchar_t name[8] = {};
+    GetClassNameW(window, name, 8);
+    if (IsWindowVisible(window) && lstrcmpW(name, L"#32770") == 0) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
 
 }  // namespace
 
@@ -22,6 +71,7 @@ const HANDLE g_workerEnded = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 // is gone answers 0 at once, and its close has asked for the stop already.
 void ReportUpdateStarted() {
     ResetEvent(g_workerEnded);
+    g_workerThread.store(GetCurrentThreadId());
     SendMessageW(MainWindow(), kUpdateStartedMessage, 0, 0);
 }
 
@@ -46,6 +96,30 @@ void RequestUpdateStop() {
     g_stopRequested.store(true);
 }
 
-bool WaitForUpdateEnd(DWORD ms) {
-    return WaitForSingleObject(g_workerEnded, ms) == WAIT_OBJECT_0;
+void ClearUpdateStop() {
+    g_stopRequested.store(false);
+}
+
+bool WaitForUpdateEnd(std::uint32_t ms) {
+    return WaitHandlingSentMessages(WorkerEnded, g_workerEnded, ms);
+}
+
+bool WaitForPortEnd(std::uint32_t ms) {
+    return WaitHandlingSentMessages(EndBridgePort, nullptr, ms);
+}
+
+// The box has no owner, so it may lie behind the main window. Its flags stay as they
+// are. It is put on top by its own thread, asked without waiting (activation alone need
+// not raise it), and made the foreground window: this process may, as it is the
+// foreground one, the operator having just answered its close question.
+void ShowWorkerBox() {
+    HWND box = nullptr;
+    EnumThreadWindows(g_workerThread.load(), FindBox, reinterpret_cast<LPARAM>(&box));
+    if (box == nullptr) {
+        return;
+    }
+    SetWindowPos(box, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_ASYNCWINDOWPOS);
+    SetForegroundWindow(box);
+    FLASHWINFO flash = {sizeof(flash), box, FLASHW_ALL, kBoxFlashes, 0};
+    FlashWindowEx(&flash);
 }

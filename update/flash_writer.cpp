@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "ui/status_display.h"
+#include "ui/update_reports.h"
 #include "update/command_frames.h"
 #include "update/flash_image.h"
 

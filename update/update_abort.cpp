@@ -5,6 +5,7 @@
 #include "device/device_connection.h"
 #include "platform/platform.h"
 #include "ui/status_display.h"
+#include "ui/update_reports.h"
 #include "update/command_frames.h"
 
 namespace {

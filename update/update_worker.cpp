@@ -3,6 +3,7 @@
 #include "device/device_connection.h"
 #include "platform/platform.h"
 #include "ui/status_display.h"
+#include "ui/update_reports.h"
 #include "update/command_frames.h"
 #include "update/flash_writer.h"
 #include "update/update_abort.h"

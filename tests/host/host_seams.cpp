@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "tests/replay/trace_replay.h"
 #include "ui/status_display.h"
+#include "ui/update_reports.h"
 #include "update/flash_image.h"
 
 // What one run has heard and where its clock stands.

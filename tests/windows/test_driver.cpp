@@ -27,10 +27,12 @@ static bool WaitFor(Ready ready, DWORD ms = kStepMs) {
     return ready();
 }
 
-// A visible top-level window of `process`, of class `name` ("#32770": a box or a dialog).
-static HWND Shown(const wchar_t* name, DWORD process = g_program.dwProcessId) {
+// A visible top-level window of `process`, of class `name` ("#32770": a box or a dialog),
+// with the caption `title` if given.
+static HWND Shown(const wchar_t* name, const wchar_t* title = nullptr,
+                  DWORD process = g_program.dwProcessId) {
     DWORD owner = 0;
-    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, name, nullptr)) != nullptr;) {
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, name, title)) != nullptr;) {
         GetWindowThreadProcessId(w, &owner);
         if (owner == process && IsWindowVisible(w))
             return w;
@@ -83,10 +85,13 @@ static std::wstring Unless(bool done, const std::wstring& otherwise) {
     return done ? L"" : otherwise;
 }
 
-// The program's box that reads `expected` (caption|text), or null when none comes.
+// The program's box that reads `expected` (caption|text), or null when none comes. A box
+// of another caption may be up as well: one held open, say.
 static HWND BoxReading(const std::wstring& expected, std::wstring& seen) {
     HWND box = nullptr;
-    WaitFor([&] { return (box = Shown(L"#32770")) != nullptr; });
+    const std::wstring title = expected.substr(0, expected.find(L'|'));
+    if (!WaitFor([&] { return (box = Shown(L"#32770", title.c_str())) != nullptr; }))
+        box = Shown(L"#32770");                   // to say which came instead
     wchar_t caption[1024] = {}, text[1024] = {};  // a box names a folder, whatever its length
     GetWindowTextW(box, caption, 1024);
     GetWindowTextW(GetDlgItem(box, 0xFFFF), text, 1024);
@@ -126,7 +131,8 @@ static std::wstring Second(const std::wstring& exe) {
     bool windowed = false;
     WaitFor(
         [&] {
-            return (windowed |= Shown(L"QUOLEX TARNWICKET", second.dwProcessId) != nullptr),
+            return (windowed |=
+                    Shown(L"QUOLEX TARNWICKET", nullptr, second.dwProcessId) != nullptr),
                    WaitForSingleObject(second.hProcess, 0) == WAIT_OBJECT_0;
         },
         5000);
