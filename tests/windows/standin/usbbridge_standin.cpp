@@ -76,31 +76,29 @@ static void Begin() {
         Sleep(DWORD(std::atoi(hang)));
 }
 
+// A frame offered, sent or not; counted if it reached the unit.
+static void Offered(const std::uint8_t* bytes, U length, U status) {
+    g_frames += status == 0;
+    g_lastFrame.clear();
+    for (U i = 0; i < length; ++i)
+        g_lastFrame += " " + std::to_string(bytes[i]);
+}
+
 // The eight operations, as the vendor library declares them, answered by the unit or
 // the trace.
-#define ANSWER(name, parameters, call) \
-    U BRIDGE_WINAPI name parameters {  \
-        Begin();                       \
-        return Bridge##call;           \
+#define ANSWER(name, parameters, call, after) \
+    U BRIDGE_WINAPI name parameters {         \
+        Begin();                              \
+        const U status = Bridge##call;        \
+        after;                                \
+        return status;                        \
     }
-ANSWER(UsbBridgeDeviceCount, (U * n), DeviceCount(n))
-ANSWER(UsbBridgeProductString, (U i, char* s, U k), ProductString(i, s, k))
-ANSWER(UsbBridgeOpen, (U i, H* h), Open(i, h))
-ANSWER(UsbBridgeRead, (H h, std::uint8_t* b, U l, U* n, void*), Read(h, b, l, n))
-ANSWER(UsbBridgeFlush, (H h, U f1, U f2), Flush(h, f1, f2))
-ANSWER(UsbBridgeQueueStatus, (H h, U* n, U* o), QueueStatus(h, n, o))
-U BRIDGE_WINAPI UsbBridgeWrite(H h, const std::uint8_t* b, U l, U* n, void*) {
-    Begin();
-    g_lastFrame.clear();
-    for (U i = 0; i < l; ++i)
-        g_lastFrame += " " + std::to_string(b[i]);
-    const U status = BridgeWrite(h, b, l, n);
-    g_frames += status == 0;
-    return status;
-}
-U BRIDGE_WINAPI UsbBridgeClose(H h) {
-    Begin();
-    const U status = BridgeClose(h);
-    Report();
-    return status;
-}
+ANSWER(UsbBridgeDeviceCount, (U * n), DeviceCount(n), )
+ANSWER(UsbBridgeProductString, (U i, char* s, U k), ProductString(i, s, k), )
+ANSWER(UsbBridgeOpen, (U i, H* h), Open(i, h), )
+ANSWER(UsbBridgeClose, (H h), Close(h), Report())
+ANSWER(UsbBridgeRead, (H h, std::uint8_t* b, U l, U* n, void*), Read(h, b, l, n), )
+ANSWER(UsbBridgeFlush, (H h, U f1, U f2), Flush(h, f1, f2), )
+ANSWER(UsbBridgeQueueStatus, (H h, U* n, U* o), QueueStatus(h, n, o), )
+ANSWER(UsbBridgeWrite, (H h, const std::uint8_t* b, U l, U* n, void*), Write(h, b, l, n),
+       Offered(b, l, status))
