@@ -51,27 +51,24 @@ prepare() {
     sed -i "s#{folder}#$(windows_path "$dir" | sed 's#\\#\\\\#g')#g" "$dir/steps.txt"
 }
 
-# Each check on a free place, as soon as one is free.
-declare -A at=()  # place -> the pid of the check on it
+# run NAME X Y: the driver works the check in a Wine of its own, a hard-linked copy of the
+# prefix with a wineserver of its own: the programs of one wineserver share one session,
+# and the updater runs one copy a session.
+run() {
+    rm -rf "$RUNS/$1.wine" && cp -al "$WINEPREFIX" "$RUNS/$1.wine" && cd "$RUNS/$1" &&
+        export WINEPREFIX=$PWD.wine && env $(cat env.txt) timeout 600 wine "$driver" "$@" >driver.txt 2>&1
+    wineserver -k 2>/dev/null || true
+}
+
+# Each check on a place of its own, the next on that place once the check before it
+# there has ended.
 pids=()
-for name in "${names[@]}"; do
-    prepare "$name" || continue
-    while :; do
-        for slot in "${slots[@]}"; do
-            pid=${at[$slot]:-} && [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null && continue
-            break 2
-        done
-        wait -n || true
-    done
-    # Each check in a Wine of its own: a hard-linked copy of the prefix, with a wineserver
-    # of its own. The programs of one wineserver share one session, and the updater runs
-    # one copy a session.
-    rm -rf "$RUNS/$name.wine" && cp -al "$WINEPREFIX" "$RUNS/$name.wine"
-    (cd "$RUNS/$name" && export WINEPREFIX=$PWD.wine && env $(cat env.txt) timeout 600 wine \
-        "$driver" "$name" $slot >driver.txt 2>&1; wineserver -k 2>/dev/null || true) &
-    at[$slot]=$! && pids+=($!)
+for i in "${!names[@]}"; do
+    ((i < ${#slots[@]})) || wait "${pids[i - ${#slots[@]}]}" || true
+    (prepare "${names[i]}" && run "${names[i]}" ${slots[i % ${#slots[@]}]}) &
+    pids+=($!)
 done
-[ ${#pids[@]} -eq 0 ] || wait "${pids[@]}" 2>/dev/null || true
+wait "${pids[@]}" || true
 
 # A trace's calls, but for the times, how long a queue run lasted, and the checks that
 # found nothing waiting, of which there may be none when a reply comes at once.
