@@ -52,7 +52,7 @@ rm -rf "$run" && mkdir -p "$run" && cp "$BUILD/tarnwicket-sim.exe" "$run/"
 printf '%s\n' 'start|tarnwicket-sim.exe' 'line|100|Close other software (e.g. GUI)' command\|110 \
     'line|30|Do NOT turn power OFF' 'line|10|FLASH update ok' \
     'line|30|You must power cycle your unit' shutdown\|yes command\|105 exit\|0 >"$run/steps.txt"
-(cd "$run" && timeout "$STEP_TIMEOUT_S" wine "$driver_exe" demo 0 0) \
+(cd "$run" && timeout "$STEP_TIMEOUT_S" wine "$driver_exe" demo) \
     >"$log" 2>&1 &
 driver=$!
 

@@ -2,8 +2,9 @@
 # The Windows checks: the real programs under Wine, in a private prefix on a private
 # virtual display, each check of tests/windows/*.checks worked by the test driver in a
 # folder of its own, build/wine/runs/NAME/. A check is data (docs/testing.md): the files
-# it needs, its environment, and the driver's steps and verdicts. This script only lays
-# out the files and gives each check a place on the screen; it builds nothing.
+# it needs, its environment, and the driver's steps and verdicts. This script lays out
+# the files, gives each check a Wine and a display of its own, and judges the verdicts;
+# it builds nothing.
 #   tools/test_windows.sh            every check, on the builds already made
 #   tools/test_windows.sh NAME...    just those
 #   tools/test_windows.sh --list     the checks' names
@@ -21,15 +22,11 @@ names=($(grep '^@' <<<"$checks" | cut -c2-))
 [ $# -gt 0 ] && names=("$@")
 
 unset DISPLAY
-readonly RUNS=build/wine/runs WINE_SESSION_SCREEN=1920x1080
+readonly RUNS=build/wine/runs
 source tools/wine_session.sh
 [ "${1:-}" = --prefix ] && { wine_session_start test fresh; exit; }
 wine_session_start test
 driver="$(windows_path build/windows-x64/tests)\\test_driver.exe"
-
-# Places for the main windows (300 x 200) on the 1920 x 1080 screen, clear of its middle,
-# where Windows centres the boxes: a box never hides a line that a driver reads.
-slots=({0,340,680,1020,1360}\ {0,810} {0,340,1360}\ {270,540})
 
 # prepare NAME: the check's folder, its files, its environment (env.txt), its steps
 # (steps.txt, with {folder} as Windows names it) and its verdicts. False, saying why, if
@@ -51,21 +48,24 @@ prepare() {
     sed -i "s#{folder}#$(windows_path "$dir" | sed 's#\\#\\\\#g')#g" "$dir/steps.txt"
 }
 
-# run NAME X Y: the driver works the check in a Wine of its own, a hard-linked copy of the
-# prefix with a wineserver of its own: the programs of one wineserver share one session,
-# and the updater runs one copy a session.
+# run NAME: the driver works the check alone, in a Wine and on a virtual display of its
+# own: a hard-linked copy of the prefix with a wineserver of its own, since the
+# programs of one wineserver share one session and the updater runs one copy a
+# session; and a display of its own, since a window that another check brings to the
+# front takes the keyboard focus from every other on its display.
 run() {
+    WINE_SESSION_XVFB_PID=""
     rm -rf "$RUNS/$1.wine" && cp -al "$WINEPREFIX" "$RUNS/$1.wine" && cd "$RUNS/$1" &&
-        export WINEPREFIX=$PWD.wine && env $(cat env.txt) timeout 600 wine "$driver" "$@" >driver.txt 2>&1
-    wineserver -k 2>/dev/null || true
+        export WINEPREFIX=$PWD.wine && start_virtual_display >/dev/null &&
+        env $(cat env.txt) timeout 600 wine "$driver" "$1" >driver.txt 2>&1
+    wine_session_end
 }
 
-# Each check on a place of its own, the next on that place once the check before it
-# there has ended.
+# Sixteen checks at a time, each next one once the one sixteen before it has ended.
 pids=()
 for i in "${!names[@]}"; do
-    ((i < ${#slots[@]})) || wait "${pids[i - ${#slots[@]}]}" || true
-    (prepare "${names[i]}" && run "${names[i]}" ${slots[i % ${#slots[@]}]}) &
+    ((i < 16)) || wait "${pids[i - 16]}" || true
+    (prepare "${names[i]}" && run "${names[i]}") &
     pids+=($!)
 done
 wait "${pids[@]}" || true

@@ -22,10 +22,10 @@ wine_session_end() {
 
 # Xvfb picks a free display number itself and writes it to the descriptor it is given.
 start_virtual_display() {
-    local number_file="$WINE_SESSION_ROOT/display-number.$$"
+    local number_file="$WINE_SESSION_ROOT/display-number.$BASHPID"
     : >"$number_file"
     Xvfb -displayfd 3 -screen 0 ${WINE_SESSION_SCREEN:-1360x768}x24 -nolisten tcp 3>"$number_file" \
-        >"$WINE_SESSION_ROOT/xvfb.log" 2>&1 &
+        >>"$WINE_SESSION_ROOT/xvfb.log" 2>&1 &
     WINE_SESSION_XVFB_PID=$!
     local tries=0
     while [ ! -s "$number_file" ]; do

@@ -3,7 +3,7 @@
 // (docs/testing.md lists them; the harness judges the verdicts). It stops at the first
 // step that does not come about, saying in one line what happened instead; it says each
 // step it has done, so that others may wait on one:
-//   test_driver NAME X Y      X, Y: where the program's main window is to stand
+//   test_driver NAME
 #include <windows.h>
 
 #include <algorithm>
@@ -17,7 +17,6 @@
 static constexpr DWORD kStepMs = 120000;
 static PROCESS_INFORMATION g_program = {};
 static HWND g_window = nullptr, g_held = nullptr;
-static DWORD g_x = 0, g_y = 0;
 
 template <typename Ready>
 static bool WaitFor(Ready ready, DWORD ms = kStepMs) {
@@ -107,11 +106,10 @@ static std::wstring Answer(const std::wstring& expected, WORD button) {
     return Unless(box && WaitFor([&] { return !IsWindow(box); }), L"came: " + seen);
 }
 
-// Starts `command`, a program of the check's folder (never of the driver's own), its
-// main window placed or not. Then the code it ends with within `ms`, or STILL_ACTIVE.
-static PROCESS_INFORMATION Launch(const std::wstring& command, bool placed) {
-    STARTUPINFOW startup = {sizeof(startup), nullptr, nullptr, nullptr, g_x, g_y};
-    startup.dwFlags = placed ? STARTF_USEPOSITION : 0;
+// Starts `command`, a program of the check's folder (never of the driver's own). Then
+// the code it ends with within `ms`, or STILL_ACTIVE.
+static PROCESS_INFORMATION Launch(const std::wstring& command) {
+    STARTUPINFOW startup = {sizeof(startup)};
     std::wstring line = L".\\" + command;
     PROCESS_INFORMATION started = {};
     CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
@@ -127,7 +125,7 @@ static DWORD EndedWith(HANDLE process, DWORD ms = kStepMs) {
 // A second copy, started now: it ends at once with 0 (one with a window of its own would
 // run on), and the first copy's window is restored and in front.
 static std::wstring Second(const std::wstring& exe) {
-    const PROCESS_INFORMATION second = Launch(exe, false);
+    const PROCESS_INFORMATION second = Launch(exe);
     const DWORD code = EndedWith(second.hProcess, 5000);
     TerminateProcess(second.hProcess, 99);
     const auto front = [] { return !IsIconic(g_window) && GetForegroundWindow() == g_window; };
@@ -152,13 +150,13 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
     };
     std::wstring seen;
     if (step == L"start" || step == L"launch") {
-        g_program = Launch(a[0], step == L"start");
+        g_program = Launch(a[0]);
         const auto window = [] { return (g_window = Shown(L"QUOLEX TARNWICKET")) != nullptr; };
         return Unless(g_program.hProcess && (step == L"launch" || WaitFor(window)),
                       L"no main window came");
     }
     if (step == L"run")  // a console program of the folder, to its end with 0
-        return Unless(EndedWith(Launch(a[0] + L" " + a[1], false).hProcess) == 0,
+        return Unless(EndedWith(Launch(a[0] + L" " + a[1]).hProcess) == 0,
                       L"it failed: " + std::to_wstring(GetLastError()));
     if (step == L"exit") {
         const DWORD code = EndedWith(g_program.hProcess, a[1].empty() ? kStepMs : std::stoul(a[1]));
@@ -212,9 +210,8 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
 }
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 4)
-        return std::printf("usage: test_driver NAME X Y\n"), 2;
-    g_x = std::stoul(argv[2]), g_y = std::stoul(argv[3]);
+    if (argc != 2)
+        return std::printf("usage: test_driver NAME\n"), 2;
     std::wstring failure;
     std::wifstream steps("steps.txt");
     for (std::wstring line; failure.empty() && std::getline(steps, line);) {
