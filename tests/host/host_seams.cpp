@@ -40,11 +40,6 @@ static void Heard(const std::string& what) {
     g.seen.push_back(what);
 }
 
-// The frames the unit, or the recorded unit, took.
-static std::size_t Frames() {
-    return g.run.trace.empty() ? Unit().frames.size() : ReplayedFrames();
-}
-
 static bool Saw(const std::string& start) {
     return std::any_of(g.seen.begin(), g.seen.end(), [&](auto& s) { return s.starts_with(start); });
 }
@@ -81,16 +76,13 @@ std::string Story(std::optional<int> exitStatus) {
         story += seen + "\n";
     const SimulatedUnit& u = Unit();
     const bool erased = std::count(u.flash.begin(), u.flash.end(), 0xFF) == std::ssize(u.flash);
-    if (!g.run.trace.empty())
-        story += "replayed " + std::to_string(ReplayedFrames()) + " frames: " + ReplayEnd() + "\n";
-    else
-        story += std::to_string(u.frames.size()) + " frames, last " +
-                 (u.frames.empty() ? "none" : FrameName(u.frames.back())) + "\nflash " +
-                 (std::equal(u.flash.begin(), u.flash.end(), FlashImage) ? "image"
-                  : erased                                               ? "erased"
-                                                                         : "partly") +
-                 "\n";
-    story += "paused " + std::to_string(g.pausedMs) + " ms\n";
+    const bool image = std::equal(u.flash.begin(), u.flash.end(), FlashImage);
+    const char* flash = image ? "image" : erased ? "erased" : "partly";
+    const std::string last = u.frames.empty() ? "none" : FrameName(u.frames.back());
+    story += g.run.trace.empty()
+                 ? std::to_string(u.frames.size()) + " frames, last " + last + "\nflash " + flash
+                 : "replayed " + std::to_string(ReplayedFrames()) + " frames: " + ReplayEnd();
+    story += "\npaused " + std::to_string(g.pausedMs) + " ms\n";
     story += u.inProgrammingMode ? "in programming mode\n" : "";
     story += u.openHandle != kNoDevice || DeviceHandle() != kNoDevice ? "left open\n" : "";
     return story + (exitStatus ? "exit " + std::to_string(*exitStatus) + "\n" : "");
@@ -154,7 +146,9 @@ void DrawStatusLine(const wchar_t* text, int y) {
 // The update steps' caption, "Critical Error!!! ", shows as "!!!"; any other as it is.
 void ShowWarning(const wchar_t* text, const wchar_t* caption) {
     const std::string shown = Narrow(caption) == "Critical Error!!! " ? "!!!" : Narrow(caption);
-    Heard("[" + shown + "|" + Narrow(text) + "]@" + std::to_string(Frames()));
+    // The frames the unit, or the recorded unit, took: the other has none.
+    Heard("[" + shown + "|" + Narrow(text) + "]@" +
+          std::to_string(Unit().frames.size() + ReplayedFrames()));
 }
 
 void ReportUpdateStarted() {
@@ -189,8 +183,9 @@ void PauseMs(std::uint32_t ms) {
 // read first after each frame is written, belongs to no pass. A wait still going after
 // a minute would never end: the run ends there, with status -1.
 static void Passed(unsigned step) {
-    // By frames offered, which a benchmark's quiet unit counts too without keeping them.
-    const std::size_t frame = g.run.trace.empty() ? Unit().writeAttempts : ReplayedFrames();
+    // By frames offered, which a benchmark's quiet unit counts too without keeping them (a
+    // recorded unit's run leaves the simulated one untouched).
+    const std::size_t frame = Unit().writeAttempts + ReplayedFrames();
     const bool start = step == 1 && frame != g.waitOfFrame;
     g.waitOfFrame = frame;
     g.waitStartUs = start ? g.nowUs : g.waitStartUs;
@@ -202,7 +197,7 @@ static void Passed(unsigned step) {
 }
 
 std::uint32_t TickCountMs() {
-    const auto tick = static_cast<std::uint32_t>(g.run.startTickMs + g.nowUs / 1000);
+    const auto tick = static_cast<std::uint32_t>(g.nowUs / 1000 - 12000);  // wraps 12 s in
     Passed(1);
     return tick;
 }
