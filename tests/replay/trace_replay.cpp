@@ -106,6 +106,9 @@ void Give(const std::string& recorded, Into to) {
 template <typename... Out>
 BridgeStatus Replay(const std::string& made, Out... outs) {
     const Call* c = Answer(made);
+    // A queue check is answered at the tick of its pass, before the host's clock moves on.
+    if (made.starts_with("queue"))
+        SimulatedUnitQueueChecked();
     std::size_t i = 0;
     (c ? (Give(c->out[++i], outs), ...) : void());
     return c ? BridgeStatus(std::stoul(c->out[0])) : 1;
@@ -172,6 +175,7 @@ PORT(Open, (U i, H* h), ("open" + N(i), h), (i, h))
 PORT(Close, (H h), ("close" + N(h)), (h))
 PORT(Read, (H h, std::uint8_t* b, U l, U* n), ("read" + N(h) + N(l), n, Into{b, l}), (h, b, l, n))
 PORT(Flush, (H h, U f1, U f2), ("flush" + N(h) + N(f1) + N(f2)), (h, f1, f2))
+PORT(QueueStatus, (H h, U* w, U* o), ("queue" + N(h), w, o), (h, w, o))
 
 BridgeStatus BridgeWrite(H h, const std::uint8_t* bytes, U length, U* n) {
     if (!g.loaded)
@@ -180,12 +184,4 @@ BridgeStatus BridgeWrite(H h, const std::uint8_t* bytes, U length, U* n) {
     for (U i = 0; i < length; ++i)
         made += {"0123456789abcdef"[bytes[i] >> 4], "0123456789abcdef"[bytes[i] & 15]};
     return Replay(made, n);
-}
-
-// The check is answered at the tick of its pass, before the host's clock moves on.
-BridgeStatus BridgeQueueStatus(H h, U* waiting, U* other) {
-    if (!g.loaded)
-        return SimQueueStatus(h, waiting, other);
-    const BridgeStatus status = Replay("queue" + N(h), waiting, other);
-    return SimulatedUnitQueueChecked(), status;
 }
