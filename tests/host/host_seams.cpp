@@ -17,9 +17,9 @@ static struct {
     RunScript run;
     std::vector<std::string> seen;
     int progressRun = 0;  // progress lines in a row, folded into one entry
-    std::uint64_t nowUs = 0, pausedMs = 0;
-    std::size_t waitOfFrame = 0;  // the frame whose reply was last waited for, since:
-    std::uint64_t waitStartUs = 0;
+    // The clock, the pauses, and when the wait for the reply of frame `waitOfFrame` began.
+    std::uint64_t nowUs = 0, pausedMs = 0, waitStartUs = 0;
+    std::size_t waitOfFrame = 0;
     unsigned pass = 0;  // 1: the tick read, 2: the queue checked
 } g;
 
@@ -107,8 +107,7 @@ std::string BrokenRule(std::optional<int> exitStatus, bool oneFault) {
         rule(std::memcmp(&u.flash[at], FlashImage + at, 16) == 0 ||
                  std::count(&u.flash[at], &u.flash[at] + 16, 0xFF) == 16,
              "a chunk of the flash is not the image's at its place");
-    const bool aborted = exitStatus == 1;
-    const bool stopped = Saw("stop");
+    const bool aborted = exitStatus == 1, stopped = Saw("stop");
     rule(std::none_of(u.frames.begin(), u.frames.end(),
                       [](auto& f) { return FrameName(f) == "malformed"; }),
          "a malformed frame reached the unit");

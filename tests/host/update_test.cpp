@@ -18,12 +18,12 @@ constexpr std::uint32_t Chunk(std::uint32_t block, std::uint32_t chunk) {
 constexpr std::uint32_t kStruck = Chunk(0, 5);  // frame 8, where most faults strike
 constexpr std::uint32_t kIspExit = Chunk(247, 31) + 1, kReset = kIspExit + 1;  // 8186, 8187
 
-// The pauses of an update, in ms: "preparing..." before the unit is looked for, after
-// IspEnter, before the write, before each block, and before IspExit and DeviceReset each.
-constexpr auto kPreparing = 10000u, kEnteringIsp = 1000u, kBeforeWrite = 100u, kPerBlock = 50u,
-               kBeforeIspExit = 100u;
-constexpr std::uint32_t PausedTo(std::uint32_t block) {  // until block `block` begins
-    return kPreparing + kEnteringIsp + kBeforeWrite + (block + 1) * kPerBlock;
+// The pauses of an update, in ms: "preparing..." before the unit is looked for, and
+// before IspExit and DeviceReset each; until block `block` begins, also 1000 after
+// IspEnter, 100 before the write and 50 before each block.
+constexpr auto kPreparing = 10000u, kBeforeIspExit = 100u;
+constexpr std::uint32_t PausedTo(std::uint32_t block) {
+    return kPreparing + 1000 + 100 + (block + 1) * 50;
 }
 constexpr std::uint32_t kWholeUpdate = PausedTo(247) + 2 * kBeforeIspExit;
 
@@ -45,7 +45,6 @@ std::string Unit(std::uint32_t frames, const char* last, const char* flash, std:
 const std::string kUntouched = Unit(0, "none", "erased", kPreparing);
 const std::string kNotOpened = kPrepared + "ended\n" + kUntouched;  // no unit to update
 // A recorded unit's side: the frames it took, every call as recorded, and the pauses.
-const std::string kTraces = TARNWICKET_TRACES "/";
 std::string Replayed(std::uint32_t frames, std::uint32_t ms) {
     return "replayed " + std::to_string(frames) + " frames: every call as recorded\npaused " +
            std::to_string(ms) + " ms\n";
@@ -77,7 +76,7 @@ RunScript Against(const UnitScript& unit, std::uint32_t stopAfterFrames = kNoSto
     return {.unit = unit, .stopAfterFrames = stopAfterFrames};
 }
 RunScript Replaying(const char* trace, int attempts = 1) {
-    return {.trace = kTraces + trace, .attempts = attempts};
+    return {.trace = TARNWICKET_TRACES "/" + std::string(trace), .attempts = attempts};
 }
 
 struct Scenario {
@@ -97,8 +96,7 @@ const Scenario kScenarios[] = {
     {"chosen_past_other_serials__IspEnter_unanswered__select_5_refused__a_reply_1999_ms_late_as_"
      "the_tick_wraps__reset_unanswered__window_closed_after_the_write",
      Against({.devices = {{"20310"}, {"2031", false}, {"2031"}},
-              .frameFaults =
-                  {{1, NoReply}, {167, Refuse}, {kStruck, None, 1999'000}, {kReset, NoReply}}},
+              .frameFaults = {{1, NoReply}, {167, Refuse}, {8, None, 1999'000}, {kReset, NoReply}}},
              Chunk(247, 31)),
      kPrepared + "[ |Error retrieving serial string!]@0\n" + kOpened +
          "10:Flash write:  0.0 %/52 .. 10:Flash write:  1.6 %/52 (5)\n" +  // blocks 0 to 4
@@ -135,9 +133,8 @@ const Scenario kScenarios[] = {
     {"window_closed_as_the_unit_is_opened", Against({}, 0),
      kPrepared + "awake\nstarted\nstop\n" + kEnded + kUntouched},
     {"window_closed_in_block_1__IspExit_refused", Against(Reply(Chunk(1, 6), Refuse), Chunk(1, 5)),
-     kOpening +
-         "10:Flash write:  0.0 %/52\nstop\nfailed\n[!!!|ERROR exit ISP mode !]@42\nasleep\n" +
-         Unit(Chunk(1, 6), "exit", "partly", PausedTo(1) + kBeforeIspExit) +
+     kOpening + "10:Flash write:  0.0 %/52\nstop\nfailed\n[!!!|ERROR exit ISP mode !]@42\n" +
+         "asleep\n" + Unit(Chunk(1, 6), "exit", "partly", PausedTo(1) + kBeforeIspExit) +
          "in programming mode\n" + kExit1},
     {"no_unit", Against({.devices = {}}), kPrepared + kNoUnit + kUntouched},
     {"serials_unreadable_longer_than_2031_other_or_filling_the_buffer_with_no_NUL",
@@ -188,7 +185,7 @@ const std::pair<const char*, const char*> kDamagedTraces[] = {
 
 TEST(Replay, SaysWhatIsWrongWithADamagedTraceAndWhere) {
     for (const auto& [name, how] : kDamagedTraces) {
-        const std::string trace = kTraces + "damaged/" + name + ".trace";
+        const std::string trace = TARNWICKET_TRACES "/damaged/" + std::string(name) + ".trace";
         RunUpdate({.trace = trace});
         EXPECT_EQ(ReplayEnd(), how[0] == ':' ? trace + how : how) << name;
     }
@@ -221,8 +218,7 @@ TEST_P(FaultSweep, EveryUpdateEndsSoundly) {
         // says how).
         const bool unheeded = kind == kStop && at < Chunk(247, 31) && status != 1;
         ASSERT_EQ(BrokenRule(status, true) + (unheeded ? "the stop unheeded" : ""), "")
-            << kFaultKinds[kind] << " at " << at << ":\n"
-            << Story(status);
+            << kFaultKinds[kind] << " at " << at << ":\n" + Story(status);
     }
 }
 
