@@ -40,8 +40,10 @@ static void Heard(const std::string& what) {
     g.seen.push_back(what);
 }
 
-static bool Saw(const std::string& start) {
-    return std::any_of(g.seen.begin(), g.seen.end(), [&](auto& s) { return s.starts_with(start); });
+// How many of the events heard start with `start`.
+static long Saw(const std::string& start) {
+    return std::count_if(g.seen.begin(), g.seen.end(),
+                         [&](auto& s) { return s.starts_with(start); });
 }
 
 static std::string FrameName(const std::vector<std::uint8_t>& f) {
@@ -95,11 +97,7 @@ std::string BrokenRule(std::optional<int> exitStatus, bool oneFault) {
     const auto rule = [&](bool holds, const std::string& what) {
         broken += holds || !broken.empty() ? "" : what;
     };
-    long warnings = 0, held = 0;
-    for (const std::string& s : g.seen) {
-        warnings += s[0] == '[';
-        held += s == "awake" ? 1 : s.starts_with("asleep") ? -1 : 0;
-    }
+    const long warnings = Saw("["), held = Saw("awake") - Saw("asleep");
     // With several faults at once, a reply late past its wait is read for the next frame,
     // and a chunk refused then may pass for accepted; the next lands in its place, and its
     // refusal comes a frame late, so the update is aborted all the same.
