@@ -1,7 +1,6 @@
 #include "tests/host/host_seams.h"
 
 #include <algorithm>
-#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -16,11 +15,11 @@
 static struct {
     RunScript run;
     std::vector<std::string> seen;
-    int progressRun = 0;  // progress lines in a row, folded into one entry
     // The clock, the pauses, and when the wait for the reply of frame `waitOfFrame` began.
     std::uint64_t nowUs = 0, pausedMs = 0, waitStartUs = 0;
-    std::size_t waitOfFrame = 0;
-    unsigned pass = 0;  // 1: the tick read, 2: the queue checked
+    // Progress lines in a row, folded into one entry; the frame whose reply was last waited
+    // for; how far the wait's pass has come (1: the tick read, 2: the queue checked, 3: both).
+    std::size_t progressRun = 0, waitOfFrame = 0, pass = 0;
 } g;
 
 // The operator's texts are ASCII: each wide character becomes one narrow one.
@@ -31,13 +30,11 @@ static std::string Narrow(const wchar_t* text) {
 static void Heard(const std::string& what) {
     if (!Unit().script.record)
         return;
-    if (what.starts_with("10:Flash write:") && g.progressRun++ > 0) {
-        const std::string first = g.seen.back().substr(0, g.seen.back().find(" .. "));
-        g.seen.back() = first + " .. " + what + " (" + std::to_string(g.progressRun) + ")";
-        return;
-    }
-    g.progressRun = what.starts_with("10:Flash write:");
-    g.seen.push_back(what);
+    g.progressRun = what.starts_with("10:Flash write:") ? g.progressRun + 1 : 0;
+    if (g.progressRun < 2)
+        return g.seen.push_back(what);
+    const std::string first = g.seen.back().substr(0, g.seen.back().find(" .. "));
+    g.seen.back() = first + " .. " + what + " (" + std::to_string(g.progressRun) + ")";
 }
 
 // How many of the events heard start with `start`.
@@ -102,7 +99,7 @@ std::string BrokenRule(std::optional<int> exitStatus, bool oneFault) {
     // and a chunk refused then may pass for accepted; the next lands in its place, and its
     // refusal comes a frame late, so the update is aborted all the same.
     for (std::size_t at = 0; oneFault && at < u.flash.size(); at += 16)
-        rule(std::memcmp(&u.flash[at], FlashImage + at, 16) == 0 ||
+        rule(std::equal(&u.flash[at], &u.flash[at] + 16, FlashImage + at) ||
                  std::count(&u.flash[at], &u.flash[at] + 16, 0xFF) == 16,
              "a chunk of the flash is not the image's at its place");
     const bool aborted = exitStatus == 1, stopped = Saw("stop");
@@ -135,9 +132,8 @@ std::string BrokenRule(std::optional<int> exitStatus, bool oneFault) {
 void DrawStatusLine(const wchar_t* text, int y) {
     if (!Unit().script.record)
         return;
-    std::string line = Narrow(text);
-    const std::string length = std::to_string(line.size());
-    Heard(std::to_string(y) + ":" + line.erase(line.find_last_not_of(' ') + 1) + "/" + length);
+    const std::string line = Narrow(text), length = std::to_string(line.size());
+    Heard(std::to_string(y) + ":" + line.substr(0, line.find_last_not_of(' ') + 1) + "/" + length);
 }
 
 // The update steps' caption, "Critical Error!!! ", shows as "!!!"; any other as it is.

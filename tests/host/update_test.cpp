@@ -93,8 +93,10 @@ struct Scenario {
 // the field becomes a scenario the same way: put it in tests/traces/ and name it in a row
 // with the story the operator saw.
 const Scenario kScenarios[] = {
-    {"chosen_past_other_serials__IspEnter_unanswered__select_5_refused__a_reply_1999_ms_late_as_"
-     "the_tick_wraps__reset_unanswered__window_closed_after_the_write",
+    // The unit chosen past other serials; IspEnter's reply never comes, block 5's select is
+    // refused, chunk 5's reply comes 1999 ms late as the tick wraps, DeviceReset's reply never
+    // comes, and the window is closed after the write: the update goes on to its end.
+    {"chosen_past_other_serials__1999_ms_late__IspEnter_reset_unanswered__select_5_refused",
      Against({.devices = {{"20310"}, {"2031", false}, {"2031"}},
               .frameFaults = {{1, NoReply}, {167, Refuse}, {8, None, 1999'000}, {kReset, NoReply}}},
              Chunk(247, 31)),
@@ -144,8 +146,8 @@ const Scenario kScenarios[] = {
     {"second_product_string_unreadable", Against({.productStringKind2Fails = true}), kNotOpened},
     {"open_failing", Against(Fails(Open, 0)), kNotOpened},
     {"flush_failing_the_opened_unit_closed", Against(Fails(Flush, 0)), kNotOpened},
-    {"flush_and_close_failing",
-     Against({.portFaults = {{.op = Flush, .call = 1}, {.op = Close, .call = 1}}}),
+    // The first flush and the first close fail.
+    {"flush_and_close_failing", Against({.portFaults = {{Flush, 1}, {Close, 1}}}),
      kPrepared + "[ |Unable to close device handle!]@0\nended\n" + kUntouched + "left open\n"},
     // Recorded under Wine through the recorder, the stand-in vendor library as the unit.
     {"recorded_whole_update", Replaying("whole-update.trace"),

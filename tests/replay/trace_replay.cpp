@@ -94,11 +94,10 @@ struct Into {
     std::size_t room;
     bool nul = false;
 };
-void Give(const std::string& recorded, Into to) {
-    const std::size_t n = recorded == "-" ? 0 : std::min(recorded.size() / 2, to.room);
+void Give(const std::string& hex, Into to) {
+    const std::size_t n = hex == "-" ? 0 : std::min(hex.size() / 2, to.room);
     for (std::size_t i = 0; i < n + (to.nul && n < to.room); ++i)
-        static_cast<char*>(to.at)[i] =
-            char(i < n ? std::stoi(recorded.substr(2 * i, 2), 0, 16) : 0);
+        static_cast<char*>(to.at)[i] = char(i < n ? std::stoi(hex.substr(2 * i, 2), 0, 16) : 0);
 }
 
 // Answers the program's call `made` from the trace: the status, and its outputs into
