@@ -93,9 +93,10 @@ struct Scenario {
 // the field becomes a scenario the same way: put it in tests/traces/ and name it in a row
 // with the story the operator saw.
 const Scenario kScenarios[] = {
-    // The unit chosen past other serials; IspEnter's reply never comes, block 5's select is
-    // refused, chunk 5's reply comes 1999 ms late as the tick wraps, DeviceReset's reply never
-    // comes, and the window is closed after the write: the update goes on to its end.
+    // The unit chosen past other serials; IspEnter's reply never comes, the reply to frame 8
+    // (chunk 5 of block 0) comes 1999 ms late as the tick wraps, block 5's select is refused,
+    // DeviceReset's reply never comes, and the window is closed after the last chunk: the
+    // update goes on to its end all the same.
     {"chosen_past_other_serials__1999_ms_late__IspEnter_reset_unanswered__select_5_refused",
      Against({.devices = {{"20310"}, {"2031", false}, {"2031"}},
               .frameFaults = {{1, NoReply}, {167, Refuse}, {8, None, 1999'000}, {kReset, NoReply}}},
