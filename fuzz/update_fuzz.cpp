@@ -7,19 +7,17 @@
 #include "tests/host/host_seams.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    RunScript run;
-    UnitScript& script = run.unit;
+    UnitScript unit;
     for (std::size_t i = 0; i + 3 <= size; i += 3) {
         const auto at = static_cast<std::uint32_t>(data[i + 1] << 8 | data[i + 2]);
-        if (data[i] % 2 == 0) {  // a reply refused, unanswered, short, long or up to 2.55 s late
-            script.frameFaults.push_back(
-                {at % 8200, ReplyFault(data[i] / 2 % 5), (at >> 8) * 10000u});
-        } else {  // a run of failing calls, of one operation or any
-            script.portFaults.push_back(
-                {PortOp(data[i] / 2 % 9), at & 0x3FFF, 0, 1u + data[i] / 64u});
-        }
+        // Even: a reply refused, unanswered, short, long or up to 2.55 s late. Odd: a run of
+        // failing calls, of one operation or any.
+        if (data[i] % 2 == 0)
+            unit.frameFaults.push_back({at % 8200, ReplyFault(data[i] / 2 % 5), at / 256 * 10000});
+        else
+            unit.portFaults.push_back({PortOp(data[i] / 2 % 9), at & 0x3FFF, 0, 1 + data[i] / 64u});
     }
-    const std::optional<int> status = RunUpdate(run);
+    const std::optional<int> status = RunUpdate({.unit = unit});
     if (const std::string broken = BrokenRule(status, false); !broken.empty()) {
         std::fprintf(stderr, "%s\n%s\n", broken.c_str(), Story(status).c_str());
         std::abort();

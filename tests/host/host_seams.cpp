@@ -1,7 +1,6 @@
 #include "tests/host/host_seams.h"
 
 #include <algorithm>
-#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -16,11 +15,11 @@
 static struct {
     RunScript run;
     std::vector<std::string> seen;
-    int progressRun = 0;  // progress lines in a row, folded into one entry
-    std::uint64_t nowUs = 0, pausedMs = 0;
-    std::size_t waitOfFrame = 0;  // the frame whose reply was last waited for, since:
-    std::uint64_t waitStartUs = 0;
-    unsigned pass = 0;  // 1: the tick read, 2: the queue checked
+    // The clock, the pauses, and when the wait for the reply of frame `waitOfFrame` began.
+    std::uint64_t nowUs = 0, pausedMs = 0, waitStartUs = 0;
+    // Progress lines in a row, folded into one entry; the frame whose reply was last waited
+    // for; how far the wait's pass has come (1: the tick read, 2: the queue checked, 3: both).
+    std::size_t progressRun = 0, waitOfFrame = 0, pass = 0;
 } g;
 
 // The operator's texts are ASCII: each wide character becomes one narrow one.
@@ -31,22 +30,17 @@ static std::string Narrow(const wchar_t* text) {
 static void Heard(const std::string& what) {
     if (!Unit().script.record)
         return;
-    if (what.starts_with("10:Flash write:") && g.progressRun++ > 0) {
-        const std::string first = g.seen.back().substr(0, g.seen.back().find(" .. "));
-        g.seen.back() = first + " .. " + what + " (" + std::to_string(g.progressRun) + ")";
-        return;
-    }
-    g.progressRun = what.starts_with("10:Flash write:");
-    g.seen.push_back(what);
+    g.progressRun = what.starts_with("10:Flash write:") ? g.progressRun + 1 : 0;
+    if (g.progressRun < 2)
+        return g.seen.push_back(what);
+    const std::string first = g.seen.back().substr(0, g.seen.back().find(" .. "));
+    g.seen.back() = first + " .. " + what + " (" + std::to_string(g.progressRun) + ")";
 }
 
-// The frames the unit, or the recorded unit, took.
-static std::size_t Frames() {
-    return g.run.trace.empty() ? Unit().frames.size() : ReplayedFrames();
-}
-
-static bool Saw(const std::string& start) {
-    return std::any_of(g.seen.begin(), g.seen.end(), [&](auto& s) { return s.starts_with(start); });
+// How many of the events heard start with `start`.
+static long Saw(const std::string& start) {
+    return std::count_if(g.seen.begin(), g.seen.end(),
+                         [&](auto& s) { return s.starts_with(start); });
 }
 
 static std::string FrameName(const std::vector<std::uint8_t>& f) {
@@ -81,16 +75,13 @@ std::string Story(std::optional<int> exitStatus) {
         story += seen + "\n";
     const SimulatedUnit& u = Unit();
     const bool erased = std::count(u.flash.begin(), u.flash.end(), 0xFF) == std::ssize(u.flash);
-    if (!g.run.trace.empty())
-        story += "replayed " + std::to_string(ReplayedFrames()) + " frames: " + ReplayEnd() + "\n";
-    else
-        story += std::to_string(u.frames.size()) + " frames, last " +
-                 (u.frames.empty() ? "none" : FrameName(u.frames.back())) + "\nflash " +
-                 (std::equal(u.flash.begin(), u.flash.end(), FlashImage) ? "image"
-                  : erased                                               ? "erased"
-                                                                         : "partly") +
-                 "\n";
-    story += "paused " + std::to_string(g.pausedMs) + " ms\n";
+    const bool image = std::equal(u.flash.begin(), u.flash.end(), FlashImage);
+    const char* flash = image ? "image" : erased ? "erased" : "partly";
+    const std::string last = u.frames.empty() ? "none" : FrameName(u.frames.back());
+    story += g.run.trace.empty()
+                 ? std::to_string(u.frames.size()) + " frames, last " + last + "\nflash " + flash
+                 : "replayed " + std::to_string(ReplayedFrames()) + " frames: " + ReplayEnd();
+    story += "\npaused " + std::to_string(g.pausedMs) + " ms\n";
     story += u.inProgrammingMode ? "in programming mode\n" : "";
     story += u.openHandle != kNoDevice || DeviceHandle() != kNoDevice ? "left open\n" : "";
     return story + (exitStatus ? "exit " + std::to_string(*exitStatus) + "\n" : "");
@@ -103,20 +94,15 @@ std::string BrokenRule(std::optional<int> exitStatus, bool oneFault) {
     const auto rule = [&](bool holds, const std::string& what) {
         broken += holds || !broken.empty() ? "" : what;
     };
-    long warnings = 0, held = 0;
-    for (const std::string& s : g.seen) {
-        warnings += s[0] == '[';
-        held += s == "awake" ? 1 : s.starts_with("asleep") ? -1 : 0;
-    }
+    const long warnings = Saw("["), held = Saw("awake") - Saw("asleep");
     // With several faults at once, a reply late past its wait is read for the next frame,
     // and a chunk refused then may pass for accepted; the next lands in its place, and its
     // refusal comes a frame late, so the update is aborted all the same.
     for (std::size_t at = 0; oneFault && at < u.flash.size(); at += 16)
-        rule(std::memcmp(&u.flash[at], FlashImage + at, 16) == 0 ||
+        rule(std::equal(&u.flash[at], &u.flash[at] + 16, FlashImage + at) ||
                  std::count(&u.flash[at], &u.flash[at] + 16, 0xFF) == 16,
              "a chunk of the flash is not the image's at its place");
-    const bool aborted = exitStatus == 1;
-    const bool stopped = Saw("stop");
+    const bool aborted = exitStatus == 1, stopped = Saw("stop");
     rule(std::none_of(u.frames.begin(), u.frames.end(),
                       [](auto& f) { return FrameName(f) == "malformed"; }),
          "a malformed frame reached the unit");
@@ -146,15 +132,16 @@ std::string BrokenRule(std::optional<int> exitStatus, bool oneFault) {
 void DrawStatusLine(const wchar_t* text, int y) {
     if (!Unit().script.record)
         return;
-    std::string line = Narrow(text);
-    const std::string length = std::to_string(line.size());
-    Heard(std::to_string(y) + ":" + line.erase(line.find_last_not_of(' ') + 1) + "/" + length);
+    const std::string line = Narrow(text), length = std::to_string(line.size());
+    Heard(std::to_string(y) + ":" + line.substr(0, line.find_last_not_of(' ') + 1) + "/" + length);
 }
 
 // The update steps' caption, "Critical Error!!! ", shows as "!!!"; any other as it is.
 void ShowWarning(const wchar_t* text, const wchar_t* caption) {
     const std::string shown = Narrow(caption) == "Critical Error!!! " ? "!!!" : Narrow(caption);
-    Heard("[" + shown + "|" + Narrow(text) + "]@" + std::to_string(Frames()));
+    // The frames the unit, or the recorded unit, took: the other has none.
+    Heard("[" + shown + "|" + Narrow(text) + "]@" +
+          std::to_string(Unit().frames.size() + ReplayedFrames()));
 }
 
 void ReportUpdateStarted() {
@@ -189,8 +176,9 @@ void PauseMs(std::uint32_t ms) {
 // read first after each frame is written, belongs to no pass. A wait still going after
 // a minute would never end: the run ends there, with status -1.
 static void Passed(unsigned step) {
-    // By frames offered, which a benchmark's quiet unit counts too without keeping them.
-    const std::size_t frame = g.run.trace.empty() ? Unit().writeAttempts : ReplayedFrames();
+    // By frames offered, which a benchmark's quiet unit counts too without keeping them (a
+    // recorded unit's run leaves the simulated one untouched).
+    const std::size_t frame = Unit().writeAttempts + ReplayedFrames();
     const bool start = step == 1 && frame != g.waitOfFrame;
     g.waitOfFrame = frame;
     g.waitStartUs = start ? g.nowUs : g.waitStartUs;
@@ -202,7 +190,7 @@ static void Passed(unsigned step) {
 }
 
 std::uint32_t TickCountMs() {
-    const auto tick = static_cast<std::uint32_t>(g.run.startTickMs + g.nowUs / 1000);
+    const auto tick = static_cast<std::uint32_t>(g.nowUs / 1000 - 12000);  // wraps 12 s in
     Passed(1);
     return tick;
 }

@@ -21,8 +21,6 @@ struct RunScript {
     // The operator closes the window once the unit has been offered this many frames (0:
     // as soon as it is opened); from then on the update hears that it is to stop.
     std::uint32_t stopAfterFrames = kNoStop;
-    // The tick counter at the start: by default it wraps 12 s on, during the write.
-    std::uint32_t startTickMs = 0u - 12000;
     // A recorded unit's trace, which answers instead of the unit (tests/replay/).
     std::string trace;
     // The operator starts the update this many times, each once the last has ended.
@@ -31,10 +29,10 @@ struct RunScript {
 
 // Runs `body` (by default the update as the window starts it) with a fresh record,
 // clock and unit, and a closed connection; the exit status if it ended the process, or
-// -1 for a reply wait that would never end. The clock moves only by the update's pauses
-// and its reply waits: 1 ms for each look at the tick with a check of the receive queue,
-// in either order. So a reply 1999 ms late is found by the last check of its wait, one
-// 2000 ms late by none.
+// -1 for a reply wait that would never end. The tick counter wraps 12 s in, during the
+// write. The clock moves only by the update's pauses and its reply waits: 1 ms for each
+// look at the tick with a check of the receive queue, in either order. So a reply
+// 1999 ms late is found by the last check of its wait, one 2000 ms late by none.
 std::optional<int> RunUpdate(
     const RunScript& run = {}, void (*body)() = [] { StartUpdateWorker(); });
 

@@ -18,12 +18,12 @@ constexpr std::uint32_t Chunk(std::uint32_t block, std::uint32_t chunk) {
 constexpr std::uint32_t kStruck = Chunk(0, 5);  // frame 8, where most faults strike
 constexpr std::uint32_t kIspExit = Chunk(247, 31) + 1, kReset = kIspExit + 1;  // 8186, 8187
 
-// The pauses of an update, in ms: "preparing..." before the unit is looked for, after
-// IspEnter, before the write, before each block, and before IspExit and DeviceReset each.
-constexpr auto kPreparing = 10000u, kEnteringIsp = 1000u, kBeforeWrite = 100u, kPerBlock = 50u,
-               kBeforeIspExit = 100u;
-constexpr std::uint32_t PausedTo(std::uint32_t block) {  // until block `block` begins
-    return kPreparing + kEnteringIsp + kBeforeWrite + (block + 1) * kPerBlock;
+// The pauses of an update, in ms: "preparing..." before the unit is looked for, and
+// before IspExit and DeviceReset each; until block `block` begins, also 1000 after
+// IspEnter, 100 before the write and 50 before each block.
+constexpr auto kPreparing = 10000u, kBeforeIspExit = 100u;
+constexpr std::uint32_t PausedTo(std::uint32_t block) {
+    return kPreparing + 1000 + 100 + (block + 1) * 50;
 }
 constexpr std::uint32_t kWholeUpdate = PausedTo(247) + 2 * kBeforeIspExit;
 
@@ -44,37 +44,29 @@ std::string Unit(std::uint32_t frames, const char* last, const char* flash, std:
 }
 const std::string kUntouched = Unit(0, "none", "erased", kPreparing);
 const std::string kNotOpened = kPrepared + "ended\n" + kUntouched;  // no unit to update
-// A recorded unit's side: the frames it took, and how the replay went.
-const std::string kTraces = TARNWICKET_TRACES "/";
-std::string Replayed(std::uint32_t frames, std::uint32_t ms,
-                     const std::string& how = "every call as recorded") {
-    return "replayed " + std::to_string(frames) + " frames: " + how + "\npaused " +
+// A recorded unit's side: the frames it took, every call as recorded, and the pauses.
+std::string Replayed(std::uint32_t frames, std::uint32_t ms) {
+    return "replayed " + std::to_string(frames) + " frames: every call as recorded\npaused " +
            std::to_string(ms) + " ms\n";
 }
 // The write aborted in block `block` once the unit had `frames`: the chunk's warning, the
-// abort's line and blank box, then IspExit, accepted (by the unit, or the recorded one).
-std::string WriteAborted(std::uint32_t frames, std::uint32_t block = 0,
-                         const char* replayed = nullptr) {
+// abort's line and blank box, then IspExit, accepted by the unit, or the recorded one.
+std::string WriteAborted(std::uint32_t frames, std::uint32_t block = 0, bool recorded = false) {
     const std::string at = std::to_string(frames);
     const std::uint32_t ms = PausedTo(block) + kBeforeIspExit;
     return "[!!!|ERROR exit ISP mode !]@" + at + "\nfailed\n10:Chip Write error/35\n[!!!| ]@" + at +
            "\nasleep\n" +
-           (replayed ? Replayed(frames + 1, ms, replayed)
-                     : Unit(frames + 1, "exit", "partly", ms)) +
-           kExit1;
+           (recorded ? Replayed(frames + 1, ms) : Unit(frames + 1, "exit", "partly", ms)) + kExit1;
 }
 
 // The unit's reply to frame `frame`, refused, missing, short or long, and `lateMs` late.
 UnitScript Reply(std::uint32_t frame, ReplyFault kind, std::uint32_t lateMs = 0) {
     return {.frameFaults = {{frame, kind, lateMs * 1000}}};
 }
-// The write of frame `frame` fails: the unit never gets it.
-UnitScript WriteOfFrameFails(std::uint32_t frame) {
-    return {.portFaults = {{.op = Write, .frame = frame}}};
-}
-// The first `times` calls of `op` after frame `frame` was written fail: for a queue
-// check or a read, those of its reply. With frame 0, the first calls of the update.
-UnitScript FailsAfter(PortOp op, std::uint32_t frame, std::uint32_t times = 1) {
+// The first `times` calls of `op` from the write of frame `frame` on fail: for a write,
+// that of the frame itself, which the unit then never gets; for a queue check or a read,
+// those of its reply. With frame 0, the first calls of the update.
+UnitScript Fails(PortOp op, std::uint32_t frame, std::uint32_t times = 1) {
     return {.portFaults = {{.op = op, .call = frame ? 0 : 1u, .frame = frame, .times = times}}};
 }
 
@@ -84,7 +76,7 @@ RunScript Against(const UnitScript& unit, std::uint32_t stopAfterFrames = kNoSto
     return {.unit = unit, .stopAfterFrames = stopAfterFrames};
 }
 RunScript Replaying(const char* trace, int attempts = 1) {
-    return {.trace = kTraces + trace, .attempts = attempts};
+    return {.trace = TARNWICKET_TRACES "/" + std::string(trace), .attempts = attempts};
 }
 
 struct Scenario {
@@ -101,19 +93,21 @@ struct Scenario {
 // the field becomes a scenario the same way: put it in tests/traces/ and name it in a row
 // with the story the operator saw.
 const Scenario kScenarios[] = {
-    {"clean_but_a_reply_1999_ms_late_as_the_tick_wraps__window_closed_after_the_write",
-     Against(Reply(kStruck, None, 1999), Chunk(247, 31)),
-     kOpening + kWritten + kEnded + Unit(kReset, "reset", "image", kWholeUpdate)},
-    {"chosen_past_other_serials__IspEnter_unanswered__select_5_refused__reset_unanswered",
+    // The unit chosen past other serials; IspEnter's reply never comes, the reply to frame 8
+    // (chunk 5 of block 0) comes 1999 ms late as the tick wraps, block 5's select is refused,
+    // DeviceReset's reply never comes, and the window is closed after the last chunk: the
+    // update goes on to its end all the same.
+    {"chosen_past_other_serials__1999_ms_late__IspEnter_reset_unanswered__select_5_refused",
      Against({.devices = {{"20310"}, {"2031", false}, {"2031"}},
-              .frameFaults = {{1, NoReply}, {167, Refuse}, {kReset, NoReply}}}),
+              .frameFaults = {{1, NoReply}, {167, Refuse}, {8, None, 1999'000}, {kReset, NoReply}}},
+             Chunk(247, 31)),
      kPrepared + "[ |Error retrieving serial string!]@0\n" + kOpened +
          "10:Flash write:  0.0 %/52 .. 10:Flash write:  1.6 %/52 (5)\n" +  // blocks 0 to 4
          "[!!!|ERROR setting Block Index mode !]@167\n" +                  // frame 167: block 5
          "10:Flash write:  2.0 %/52 .. 10:Flash write:  99.6 %/53 (243)\n10:FLASH update ok/26\n" +
          "30:You must power cycle your unit/42\n[!!!|Reset QUOLEX Error !]@8187\n" + kEnded +
          Unit(kReset, "reset", "image", kWholeUpdate)},
-    {"write_of_DeviceReset_failing", Against(WriteOfFrameFails(kReset)),
+    {"write_of_DeviceReset_failing", Against(Fails(Write, kReset)),
      kOpening + kWritten + "[ |Error Sending Code]@8186\n[!!!|Reset QUOLEX Error !]@8186\n" +
          kEnded + Unit(kIspExit, "exit", "image", kWholeUpdate)},
     {"chunk_9_of_block_3_refused", Against(Reply(Chunk(3, 9), Refuse)),
@@ -126,44 +120,41 @@ const Scenario kScenarios[] = {
      kOpening + "[!!!|ERROR exit ISP mode !]@9\nfailed\n10:Chip Write error/35\n[!!!| ]@9\n" +
          "[!!!|ERROR exit ISP mode !]@10\nasleep\n" +
          Unit(10, "exit", "partly", PausedTo(0) + kBeforeIspExit) + kExit1},
-    {"three_queue_checks_failing", Against(FailsAfter(QueueStatus, kStruck, 3)),
+    {"three_queue_checks_failing", Against(Fails(QueueStatus, kStruck, 3)),
      kOpening + "[ |Error Checking Queue]@8\n[ |Error Checking Queue]@8\n" +
          "[ |Error Checking Queue]@8\n" + WriteAborted(kStruck)},
-    {"write_of_a_chunk_failing", Against(WriteOfFrameFails(kStruck)),
+    {"write_of_a_chunk_failing", Against(Fails(Write, kStruck)),
      kOpening + "[ |Error Sending Code]@7\n" + WriteAborted(kStruck - 1)},
-    {"read_failing", Against(FailsAfter(Read, kStruck)),
+    {"read_failing", Against(Fails(Read, kStruck)),
      kOpening + "[ |Error Reading Data]@8\n" + WriteAborted(kStruck)},
     {"IspExit_refused_a_byte_short__and_again_by_the_abort",
      Against({.frameFaults = {{kIspExit, ShortReply}, {kReset, Refuse}}}),
      kOpening + kWritten + "10:BytesRead not same as datalength/48\n" +
-         "[!!!|ERROR exit ISP mode !]@8186\n" +
-         "failed\n10:ERROR exit ISP mode/35\n[!!!| ]@8186\n" +
-         "[!!!|ERROR exit ISP mode !]@8187\n" + "asleep\n" +
+         "[!!!|ERROR exit ISP mode !]@8186\nfailed\n10:ERROR exit ISP mode/35\n[!!!| ]@8186\n" +
+         "[!!!|ERROR exit ISP mode !]@8187\nasleep\n" +
          Unit(kReset, "exit", "image", kWholeUpdate) + "in programming mode\n" + kExit1},
     {"window_closed_as_the_unit_is_opened", Against({}, 0),
      kPrepared + "awake\nstarted\nstop\n" + kEnded + kUntouched},
     {"window_closed_in_block_1__IspExit_refused", Against(Reply(Chunk(1, 6), Refuse), Chunk(1, 5)),
-     kOpening +
-         "10:Flash write:  0.0 %/52\nstop\nfailed\n[!!!|ERROR exit ISP mode !]@42\nasleep\n" +
-         Unit(Chunk(1, 6), "exit", "partly", PausedTo(1) + kBeforeIspExit) +
+     kOpening + "10:Flash write:  0.0 %/52\nstop\nfailed\n[!!!|ERROR exit ISP mode !]@42\n" +
+         "asleep\n" + Unit(Chunk(1, 6), "exit", "partly", PausedTo(1) + kBeforeIspExit) +
          "in programming mode\n" + kExit1},
     {"no_unit", Against({.devices = {}}), kPrepared + kNoUnit + kUntouched},
     {"serials_unreadable_longer_than_2031_other_or_filling_the_buffer_with_no_NUL",
      Against({.devices = {{"2031", false}, {"20310"}, {"2030"}, {"2031" + std::string(252, '0')}}}),
      kPrepared + "[ |Error retrieving serial string!]@0\n" + kNoUnit + kUntouched},
-    {"device_count_failing", Against(FailsAfter(DeviceCount, 0)), kPrepared + kNoUnit + kUntouched},
+    {"device_count_failing", Against(Fails(DeviceCount, 0)), kPrepared + kNoUnit + kUntouched},
     {"second_product_string_unreadable", Against({.productStringKind2Fails = true}), kNotOpened},
-    {"open_failing", Against(FailsAfter(Open, 0)), kNotOpened},
-    {"flush_failing_the_opened_unit_closed", Against(FailsAfter(Flush, 0)), kNotOpened},
-    {"flush_and_close_failing",
-     Against({.portFaults = {{.op = Flush, .call = 1}, {.op = Close, .call = 1}}}),
+    {"open_failing", Against(Fails(Open, 0)), kNotOpened},
+    {"flush_failing_the_opened_unit_closed", Against(Fails(Flush, 0)), kNotOpened},
+    // The first flush and the first close fail.
+    {"flush_and_close_failing", Against({.portFaults = {{Flush, 1}, {Close, 1}}}),
      kPrepared + "[ |Unable to close device handle!]@0\nended\n" + kUntouched + "left open\n"},
     // Recorded under Wine through the recorder, the stand-in vendor library as the unit.
     {"recorded_whole_update", Replaying("whole-update.trace"),
      kOpening + kWritten + kEnded + Replayed(kReset, kWholeUpdate)},
     {"recorded_chunk_4_of_block_1_refused", Replaying("abort.trace"),
-     kOpening + "10:Flash write:  0.0 %/52\n" +
-         WriteAborted(Chunk(1, 4), 1, "every call as recorded")},
+     kOpening + "10:Flash write:  0.0 %/52\n" + WriteAborted(Chunk(1, 4), 1, /*recorded=*/true)},
     {"recorded_no_unit_twice__a_serial_unreadable_the_other_not_the_units",
      Replaying("no-unit.trace", 2),
      kPrepared + "[ |Error retrieving serial string!]@0\n" + kNoUnit + kPrepared +
@@ -197,7 +188,7 @@ const std::pair<const char*, const char*> kDamagedTraces[] = {
 
 TEST(Replay, SaysWhatIsWrongWithADamagedTraceAndWhere) {
     for (const auto& [name, how] : kDamagedTraces) {
-        const std::string trace = kTraces + "damaged/" + name + ".trace";
+        const std::string trace = TARNWICKET_TRACES "/damaged/" + std::string(name) + ".trace";
         RunUpdate({.trace = trace});
         EXPECT_EQ(ReplayEnd(), how[0] == ':' ? trace + how : how) << name;
     }
@@ -224,14 +215,13 @@ TEST_P(FaultSweep, EveryUpdateEndsSoundly) {
         const std::optional<int> status = RunUpdate(
             kind == kStop ? Against({}, at)
                           : Against(kind == kCall    ? UnitScript{.portFaults = {{.call = at}}}
-                                    : kind == kQueue ? FailsAfter(QueueStatus, at, 3)
+                                    : kind == kQueue ? Fails(QueueStatus, at, 3)
                                                      : Reply(at, ReplyFault(kind))));
         // Closed before the last chunk went out, the update must end with 1 (host_seams.cpp
         // says how).
         const bool unheeded = kind == kStop && at < Chunk(247, 31) && status != 1;
         ASSERT_EQ(BrokenRule(status, true) + (unheeded ? "the stop unheeded" : ""), "")
-            << kFaultKinds[kind] << " at " << at << ":\n"
-            << Story(status);
+            << kFaultKinds[kind] << " at " << at << ":\n" + Story(status);
     }
 }
 

@@ -94,11 +94,10 @@ struct Into {
     std::size_t room;
     bool nul = false;
 };
-void Give(const std::string& recorded, Into to) {
-    const std::size_t n = recorded == "-" ? 0 : std::min(recorded.size() / 2, to.room);
+void Give(const std::string& hex, Into to) {
+    const std::size_t n = hex == "-" ? 0 : std::min(hex.size() / 2, to.room);
     for (std::size_t i = 0; i < n + (to.nul && n < to.room); ++i)
-        static_cast<char*>(to.at)[i] =
-            char(i < n ? std::stoi(recorded.substr(2 * i, 2), 0, 16) : 0);
+        static_cast<char*>(to.at)[i] = char(i < n ? std::stoi(hex.substr(2 * i, 2), 0, 16) : 0);
 }
 
 // Answers the program's call `made` from the trace: the status, and its outputs into
@@ -106,6 +105,9 @@ void Give(const std::string& recorded, Into to) {
 template <typename... Out>
 BridgeStatus Replay(const std::string& made, Out... outs) {
     const Call* c = Answer(made);
+    // A queue check is answered at the tick of its pass, before the host's clock moves on.
+    if (made.starts_with("queue"))
+        SimulatedUnitQueueChecked();
     std::size_t i = 0;
     (c ? (Give(c->out[++i], outs), ...) : void());
     return c ? BridgeStatus(std::stoul(c->out[0])) : 1;
@@ -172,6 +174,7 @@ PORT(Open, (U i, H* h), ("open" + N(i), h), (i, h))
 PORT(Close, (H h), ("close" + N(h)), (h))
 PORT(Read, (H h, std::uint8_t* b, U l, U* n), ("read" + N(h) + N(l), n, Into{b, l}), (h, b, l, n))
 PORT(Flush, (H h, U f1, U f2), ("flush" + N(h) + N(f1) + N(f2)), (h, f1, f2))
+PORT(QueueStatus, (H h, U* w, U* o), ("queue" + N(h), w, o), (h, w, o))
 
 BridgeStatus BridgeWrite(H h, const std::uint8_t* bytes, U length, U* n) {
     if (!g.loaded)
@@ -180,12 +183,4 @@ BridgeStatus BridgeWrite(H h, const std::uint8_t* bytes, U length, U* n) {
     for (U i = 0; i < length; ++i)
         made += {"0123456789abcdef"[bytes[i] >> 4], "0123456789abcdef"[bytes[i] & 15]};
     return Replay(made, n);
-}
-
-// The check is answered at the tick of its pass, before the host's clock moves on.
-BridgeStatus BridgeQueueStatus(H h, U* waiting, U* other) {
-    if (!g.loaded)
-        return SimQueueStatus(h, waiting, other);
-    const BridgeStatus status = Replay("queue" + N(h), waiting, other);
-    return SimulatedUnitQueueChecked(), status;
 }
