@@ -21,10 +21,12 @@ wine_session_end() {
 }
 
 # Xvfb picks a free display number itself and writes it to the descriptor it is given.
+# The Windows checks start one for each check, several at once, each from a subshell
+# of its own.
 start_virtual_display() {
     local number_file="$WINE_SESSION_ROOT/display-number.$BASHPID"
     : >"$number_file"
-    Xvfb -displayfd 3 -screen 0 ${WINE_SESSION_SCREEN:-1360x768}x24 -nolisten tcp 3>"$number_file" \
+    Xvfb -displayfd 3 -screen 0 1360x768x24 -nolisten tcp 3>"$number_file" \
         >>"$WINE_SESSION_ROOT/xvfb.log" 2>&1 &
     WINE_SESSION_XVFB_PID=$!
     local tries=0
