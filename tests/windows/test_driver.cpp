@@ -6,7 +6,6 @@
 //   test_driver NAME
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -106,8 +105,7 @@ static std::wstring Answer(const std::wstring& expected, WORD button) {
     return Unless(box && WaitFor([&] { return !IsWindow(box); }), L"came: " + seen);
 }
 
-// Starts `command`, a program of the check's folder (never of the driver's own). Then
-// the code it ends with within `ms`, or STILL_ACTIVE.
+// Starts `command`, a program of the check's folder (never of the driver's own).
 static PROCESS_INFORMATION Launch(const std::wstring& command) {
     STARTUPINFOW startup = {sizeof(startup)};
     std::wstring line = L".\\" + command;
@@ -116,29 +114,23 @@ static PROCESS_INFORMATION Launch(const std::wstring& command) {
                    &started);
     return started;
 }
-static DWORD EndedWith(HANDLE process, DWORD ms = kStepMs) {
-    DWORD code = STILL_ACTIVE;
-    WaitForSingleObject(process, ms);
-    return GetExitCodeProcess(process, &code) ? code : STILL_ACTIVE;
+
+// "" when `process` ends with `code` within `ms` (by default, the longest a step waits).
+static std::wstring Ended(HANDLE process, const std::wstring& code, const std::wstring& ms) {
+    DWORD ended = STILL_ACTIVE;
+    WaitForSingleObject(process, ms.empty() ? kStepMs : std::stoul(ms));
+    const bool known = GetExitCodeProcess(process, &ended);
+    return Unless(known && std::to_wstring(ended) == code,
+                  L"it ended with " + std::to_wstring(ended));
 }
 
-// A second copy, started now: it ends at once with 0 (one with a window of its own would
-// run on), and the first copy's window is restored and in front.
-static std::wstring Second(const std::wstring& exe) {
-    const PROCESS_INFORMATION second = Launch(exe);
-    const DWORD code = EndedWith(second.hProcess, 5000);
-    TerminateProcess(second.hProcess, 99);
-    const auto front = [] { return !IsIconic(g_window) && GetForegroundWindow() == g_window; };
-    return code != 0 ? L"the second copy ended with " + std::to_wstring(code)
-                     : Unless(WaitFor(front, 5000), L"the first copy's window is not in front");
-}
-
-// Whether the held box stands before the main window, from the top down, and in front.
-static bool HeldInFront() {
-    HWND w = g_held;
-    while (w && w != g_window)
-        w = GetWindow(w, GW_HWNDNEXT);
-    return w && GetForegroundWindow() == g_held;
+// Whether `w` is in front: the foreground window, not minimised, and (the held box)
+// above the main window.
+static bool InFront(HWND w) {
+    HWND below = w;
+    while (below && below != g_window)
+        below = GetWindow(below, GW_HWNDNEXT);
+    return below && GetForegroundWindow() == w && !IsIconic(w);
 }
 
 static std::wstring Step(const std::wstring& step, const std::vector<std::wstring>& a) {
@@ -155,14 +147,10 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
         return Unless(g_program.hProcess && (step == L"launch" || WaitFor(window)),
                       L"no main window came");
     }
-    if (step == L"run")  // a console program of the folder, to its end with 0
-        return Unless(EndedWith(Launch(a[0] + L" " + a[1]).hProcess) == 0,
-                      L"it failed: " + std::to_wstring(GetLastError()));
-    if (step == L"exit") {
-        const DWORD code = EndedWith(g_program.hProcess, a[1].empty() ? kStepMs : std::stoul(a[1]));
-        const bool right = a[0] == L"other" ? code != 0 : code == std::stoul(a[0]);
-        return Unless(right && code != STILL_ACTIVE, L"it ended with " + std::to_wstring(code));
-    }
+    if (step == L"run")  // another program of the folder: it ends with 0, within MS if given
+        return Ended(Launch(a[0] + L" " + a[1]).hProcess, L"0", a[2]);
+    if (step == L"exit")
+        return Ended(g_program.hProcess, a[0], a[1]);
     if (step == L"box")
         return g_window || !Shown(L"QUOLEX TARNWICKET") ? Answer(a[0] + L"|" + a[1], IDOK)
                                                         : L"a main window came";
@@ -172,8 +160,9 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
         SetWindowPos(g_window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         return Unless(g_held, L"came: " + seen);
     }
-    if (step == L"infront")
-        return Unless(WaitFor(HeldInFront, 5000), L"the box is not in front");
+    if (step == L"infront")  // the held box, or the main window
+        return Unless(WaitFor([&] { return InFront(a[0] == L"window" ? g_window : g_held); }, 5000),
+                      L"it is not in front");
     if (step == L"line")
         return Unless(WaitFor([&] { return LineShows(std::stoi(a[0]), a[1]); }),
                       L"it shows something else");
@@ -190,8 +179,6 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
     if (step == L"minimize")
         return ShowWindowAsync(g_window, SW_MINIMIZE),
                Unless(WaitFor([] { return IsIconic(g_window) != 0; }), L"it stays");
-    if (step == L"second")
-        return Second(a[0]);
     if (step == L"appears")
         return Unless(
             WaitFor([&] { return GetFileAttributesW(a[0].c_str()) != INVALID_FILE_ATTRIBUTES; }),
@@ -219,7 +206,7 @@ int wmain(int argc, wchar_t** argv) {
         std::wistringstream step(line);
         for (std::wstring word; std::getline(step, word, L'|');)
             words.push_back(word);
-        words.resize(std::max<std::size_t>(words.size(), 4));
+        words.resize(words.size() + 4);  // the arguments a step leaves out are empty
         failure = Step(words[0], {words.begin() + 1, words.end()});
         failure = failure.empty() ? L"" : line + L": " + failure;
         if (failure.empty())  // what is done so far, for whoever waits on it
