@@ -25,14 +25,13 @@ static bool WaitFor(Ready ready, DWORD ms = kStepMs) {
     return ready();
 }
 
-// A visible top-level window of `process`, of class `name` ("#32770": a box or a dialog),
-// with the caption `title` if given.
-static HWND Shown(const wchar_t* name, const wchar_t* title = nullptr,
-                  DWORD process = g_program.dwProcessId) {
+// A visible top-level window of the program, of class `name` ("#32770": a box or a
+// dialog), with the caption `title` if given.
+static HWND Shown(const wchar_t* name, const wchar_t* title = nullptr) {
     DWORD owner = 0;
     for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, name, title)) != nullptr;) {
         GetWindowThreadProcessId(w, &owner);
-        if (owner == process && IsWindowVisible(w))
+        if (owner == g_program.dwProcessId && IsWindowVisible(w))
             return w;
     }
     return nullptr;
@@ -108,10 +107,9 @@ static std::wstring Answer(const std::wstring& expected, WORD button) {
 // Starts `command`, a program of the check's folder (never of the driver's own).
 static PROCESS_INFORMATION Launch(const std::wstring& command) {
     STARTUPINFOW startup = {sizeof(startup)};
-    std::wstring line = L".\\" + command;
     PROCESS_INFORMATION started = {};
-    CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                   &started);
+    CreateProcessW(nullptr, (L".\\" + command).data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                   &startup, &started);
     return started;
 }
 
