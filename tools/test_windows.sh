@@ -90,8 +90,8 @@ passed=0 failed=0
 for name in "${names[@]}"; do
     cd "$RUNS/$name"
     said=$(tr -d '\r' <driver.txt | grep -E '^(ok|FAIL)' | tail -1 || echo "FAIL $name: it said nothing")
-    unit=$(cat unit.txt 2>/dev/null || echo "no unit")
-    grep -q '^unit|' verdicts.txt || echo "unit|no unit" >>verdicts.txt
+    unit=$(cat unit.txt 2>/dev/null || echo "no unit.txt")
+    grep -q '^unit|' verdicts.txt || echo "unit|no unit.txt" >>verdicts.txt
     while [[ $said == ok* ]] && IFS='|' read -r -a v; do
         wrong=$(verdict "${v[@]}")
         [ -z "$wrong" ] || said="FAIL $name: $(IFS='|' && echo "${v[*]}"): $wrong"
