@@ -75,7 +75,7 @@ fuzz:
 test-release: windows release-deps
 	tests/release/release_test.sh
 
-# tools/trace_summary on a made-up trace, and on malformed ones.
+# tools/trace_summary on a made-up trace and on broken copies of it (tests/tools/trace_summary.cases).
 test-tools: host-deps
 	tests/tools/trace_summary_test.sh
 
