@@ -15,19 +15,6 @@
 
 namespace {
 
-#if defined(_WIN64)
-constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_AMD64;
-constexpr WORD kOtherMachine = IMAGE_FILE_MACHINE_I386;
-constexpr const wchar_t* kOwnWidth = L"64-bit";
-constexpr const wchar_t* kOtherWidth = L"32-bit";
-constexpr const wchar_t* kOtherFolder = L"x86";
-#else
-constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_I386;
-constexpr WORD kOtherMachine = IMAGE_FILE_MACHINE_AMD64;
-constexpr const wchar_t* kOwnWidth = L"32-bit";
-constexpr const wchar_t* kOtherWidth = L"64-bit";
-constexpr const wchar_t* kOtherFolder = L"x64";
-#endif
 constexpr const wchar_t* kLibrary = TARNWICKET_BRIDGE_LIBRARY;
 constexpr const wchar_t* kCaption = L"QUOLEX Tarnwicket";
 
@@ -104,16 +91,17 @@ bool PrepareBridgePort() {
     const wchar_t* program = SplitModulePath(nullptr, g_folder.chars, kTextChars);
     const wchar_t* folder = g_folder.chars;
     const wchar_t* path = Compose(g_path, folder, L"\\", kLibrary);
-    const wchar_t* own = kOwnWidth;
+    const wchar_t* own = kOwnWidth.words;
     wchar_t number[12];
     if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) {
         return Refuse(kLibrary, L" is missing from the folder of ", program, L", ", folder,
                       L". Put the USB bridge vendor's ", own, L" ", kLibrary,
                       L" there and start the program again.");
     }
-    if (LibraryMachine(path) == kOtherMachine) {
-        return Refuse(kLibrary, L" beside ", program, L", in ", folder, L", is a ", kOtherWidth,
-                      L" library. Start the ", kOtherWidth, L" program in ", kOtherFolder,
+    if (LibraryMachine(path) == kOtherWidth.machine) {
+        const wchar_t* other = kOtherWidth.words;
+        return Refuse(kLibrary, L" beside ", program, L", in ", folder, L", is a ", other,
+                      L" library. Start the ", other, L" program in ", kOtherWidth.folder,
                       L"\\ instead, or put the vendor's ", own, L" library here.");
     }
     std::uint32_t error = 0;

@@ -22,6 +22,16 @@ void* LoadLibraryFromFolder(const wchar_t* path, std::uint32_t& error);
 // when it cannot be read or is no PE file.
 std::uint16_t LibraryMachine(const wchar_t* path);
 
+// A width of the program: the machine its PE files name, and the words and the
+// package folder the operator knows it by ("64-bit", "x64").
+struct LibraryWidth {
+    std::uint16_t machine;
+    const wchar_t* words;
+    const wchar_t* folder;
+};
+// This build's width, and the other one.
+extern const LibraryWidth kOwnWidth, kOtherWidth;
+
 // The full path of `module` (an HMODULE; null for the program) in `path`, cut at its
 // last backslash: `path` is left holding the folder, and the file name is returned,
 // which lies in the same buffer. An empty name and folder when Windows gives no path.

@@ -6,6 +6,14 @@
 
 #include <cstring>
 
+#if defined(_WIN64)
+const LibraryWidth kOwnWidth = {IMAGE_FILE_MACHINE_AMD64, L"64-bit", L"x64"};
+const LibraryWidth kOtherWidth = {IMAGE_FILE_MACHINE_I386, L"32-bit", L"x86"};
+#else
+const LibraryWidth kOwnWidth = {IMAGE_FILE_MACHINE_I386, L"32-bit", L"x86"};
+const LibraryWidth kOtherWidth = {IMAGE_FILE_MACHINE_AMD64, L"64-bit", L"x64"};
+#endif
+
 namespace {
 
 // SetDefaultDllDirectories and the LOAD_LIBRARY_SEARCH_ flags came with Windows 8, and

@@ -12,14 +12,6 @@ FARPROC g_vendor[kOperations] = {};
 
 namespace {
 
-#if defined(_WIN64)
-constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_AMD64;
-constexpr const wchar_t* kOwnWidth = L"64-bit";
-#else
-constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_I386;
-constexpr const wchar_t* kOwnWidth = L"32-bit";
-#endif
-
 // The vendor's ordinals, in the order of the operations.
 constexpr WORD kOrdinals[kOperations] = {1, 2, 3, 4, 6, 7, 9, 12};
 
@@ -49,9 +41,9 @@ bool BindVendorLibrary(HMODULE self, bool readable) {
         Refused();
         return false;
     }
-    if (LibraryMachine(path) != kOwnMachine) {
+    if (LibraryMachine(path) != kOwnWidth.machine) {
         Refusal(L"is not a");
-        Field(kOwnWidth);
+        Field(kOwnWidth.words);
         Field(L"library like this recorder");
         Refused();
         return false;
