@@ -115,6 +115,8 @@ static PROCESS_INFORMATION Launch(const std::wstring& command) {
 
 // "" when `process` ends with `code` within `ms` (by default, the longest a step waits).
 static std::wstring Ended(HANDLE process, const std::wstring& code, const std::wstring& ms) {
+    if (process == nullptr)
+        return L"it could not be started";
     DWORD ended = STILL_ACTIVE;
     WaitForSingleObject(process, ms.empty() ? kStepMs : std::stoul(ms));
     const bool known = GetExitCodeProcess(process, &ended);
