@@ -16,5 +16,14 @@ if printf '%s\n' "${missing[@]}" | grep -q ':i386$' &&
   dpkg --add-architecture i386
 fi
 echo "Installing: ${missing[*]}"
-apt-get update -q
-DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+install() { DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$@"; }
+# A mirror caught mid-sync can fail one list (the security updates for i386, say) while
+# the others arrive. The packages of both architectures must then come from the one
+# release whose lists are whole, or wine32's i386 libraries miss their amd64 twins.
+if ! apt-get update -q; then
+  codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  echo "apt-get update missed a list: installing from $codename itself if need be" >&2
+  install "${missing[@]}" || install -t "$codename" "${missing[@]}"
+  exit
+fi
+install "${missing[@]}"
