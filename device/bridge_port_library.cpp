@@ -1,9 +1,9 @@
 // The port answered by the USB bridge vendor library: the program that operators run
 // against a real QUOLEX unit. The library is loaded by its full path from the
 // program's own folder, never from wherever Windows would search first (the system
-// folders, the current folder, PATH), and its own dependencies from its folder or
-// System32 only. It is checked before the main window opens: it must be there, of the
-// program's width, and have all eight operations.
+// folders, the current folder, PATH), and its own dependencies, and the files it loads
+// later, from that folder or System32 only. It is checked before the main window
+// opens: it must be there, of the program's width, and have all eight operations.
 // This is the one file of the device link that speaks to Windows itself.
 #include <windows.h>
 
@@ -16,7 +16,6 @@
 namespace {
 
 constexpr const wchar_t* kLibrary = TARNWICKET_BRIDGE_LIBRARY;
-constexpr const wchar_t* kCaption = L"QUOLEX Tarnwicket";
 
 // The eight operations, by the vendor's ordinals.
 struct Operations {
@@ -80,7 +79,7 @@ Text g_folder, g_path, g_text;
 // ends without opening its window.
 template <typename... Parts>
 bool Refuse(const Parts*... parts) {
-    ShowWarning(Compose(g_text, parts...), kCaption);
+    ShowWarning(Compose(g_text, parts...), kProgramCaption);
     return false;
 }
 

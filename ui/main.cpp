@@ -5,16 +5,15 @@
 #include "device/bridge_port.h"
 #include "platform/library_file.h"
 #include "ui/main_window.h"
+#include "ui/one_copy.h"
 #include "ui/resource.h"
 #include "ui/status_display.h"
 #include "ui/update_reports.h"
 
 namespace {
 
-// One copy of the program at a time in the user's session (Local\ names are the
-// session's: another user on the same computer keeps a copy of their own): a second
-// copy could open the unit while the first writes to it. The demo build is a program of
-// its own, with a name of its own, and may run beside the real one.
+// The demo build is a program of its own, with a name of its own, and may run beside
+// the real one.
 #if defined(TARNWICKET_SIMULATED_UNIT)
 constexpr const wchar_t* kOneCopyName = L"Local\\QUOLEX Tarnwicket demo";
 #else
@@ -24,38 +23,6 @@ constexpr const wchar_t* kOneCopyName = L"Local\\QUOLEX Tarnwicket";
 // How long the program, its window gone, waits for a worker to come out of a call into
 // the vendor library.
 constexpr DWORD kPortEndWaitMs = 10000;
-
-// The first copy's window: the one that carries the mark of this program, not one of
-// the demo build's, which has the same class.
-BOOL CALLBACK FindFirstCopy(HWND window, LPARAM found) {
-    if (GetPropW(window, kOneCopyName) == nullptr) {
-        return TRUE;
-    }
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-}
-
-// True for the first copy, which holds the mutex until it ends, however it ends. A
-// second copy brings the first one's window to the front, or the box that window
-// shows, and must end. Its user has just started it, so Windows lets it set the
-// foreground window. The window is restored without waiting on the first copy, which
-// may be busy.
-bool IsOnlyCopy() {
-    const HANDLE mutex = CreateMutexW(nullptr, FALSE, kOneCopyName);
-    const DWORD error = GetLastError();
-    if (mutex == nullptr ? error != ERROR_ACCESS_DENIED : error != ERROR_ALREADY_EXISTS) {
-        return true;  // a mutex that cannot be made at all stops no one
-    }
-    HWND first = nullptr;
-    EnumWindows(FindFirstCopy, reinterpret_cast<LPARAM>(&first));
-    if (first != nullptr) {
-        SetForegroundWindow(GetLastActivePopup(first));
-        if (IsIconic(first)) {
-            ShowWindowAsync(first, SW_RESTORE);
-        }
-    }
-    return false;
-}
 
 void DrawStartUpLines() {
     DrawStatusLine(L"QUOLEX FPGA1 Update", kLine1Y);
@@ -96,8 +63,8 @@ int EndProgram(int status) {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showMode) {
     LimitLibrarySearch();
-    if (!IsOnlyCopy()) {
-        return 0;  // the first copy is in front
+    if (!IsOnlyCopy(kOneCopyName)) {
+        return 0;  // the first copy is in front, or the box says why not
     }
     if (!PrepareBridgePort()) {
         return kNoBridgeLibraryExitStatus;
@@ -109,7 +76,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showMode) {
     if (!CreateMainWindow(instance)) {
         return 0;
     }
-    MarkMainWindow(kOneCopyName);
+    MarkOneCopyWindow(MainWindow());
     ShowWindow(MainWindow(), showMode);
     // The first paint, background included, is done before the lines are drawn;
     // painting would otherwise erase them.

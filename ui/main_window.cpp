@@ -1,7 +1,9 @@
 #include "ui/main_window.h"
 
 #include "ui/about_box.h"
+#include "ui/one_copy.h"
 #include "ui/resource.h"
+#include "ui/status_display.h"
 #include "ui/taskbar_progress.h"
 #include "ui/update_reports.h"
 #include "update/flash_writer.h"
@@ -16,7 +18,6 @@ constexpr int kWindowHeight = 200;
 constexpr const wchar_t* kCloseDuringUpdateText =
     L"A firmware update is in progress. Closing now can leave the QUOLEX unit "
     L"unusable.\n\nClose anyway?";
-constexpr const wchar_t* kCloseDuringUpdateCaption = L"QUOLEX Tarnwicket";
 // How long the window waits, as the session ends, for the worker to take the unit out
 // of programming mode: the exchange under way and IspExit take 4.1 s at the most.
 constexpr DWORD kEndSessionWaitMs = 5000;
@@ -37,8 +38,6 @@ bool g_unitBeingWritten = false;
 // UI thread only: the operator has closed the window while the unit was written; it
 // closes once the worker has let go of the unit.
 bool g_closing = false;
-// The name the window is marked with as the one copy's, or null.
-const wchar_t* g_mark = nullptr;
 
 constexpr const wchar_t* kShutdownBlockReason =
     L"QUOLEX firmware update in progress. Do not turn power off.";
@@ -64,7 +63,7 @@ void CloseMainWindow(HWND window) {
             return;
         }
         g_askingToClose = true;
-        const int answer = MessageBoxW(window, kCloseDuringUpdateText, kCloseDuringUpdateCaption,
+        const int answer = MessageBoxW(window, kCloseDuringUpdateText, kProgramCaption,
                                        MB_ICONWARNING | MB_YESNO | MB_DEFBUTTON2);
         g_askingToClose = false;
         if (answer != IDYES && g_updateRunning) {
@@ -123,9 +122,7 @@ LRESULT OnClose(HWND window) {
 
 // A window must take its properties away before it is destroyed.
 LRESULT OnDestroy(HWND window) {
-    if (g_mark != nullptr) {
-        RemovePropW(window, g_mark);
-    }
+    UnmarkOneCopyWindow(window);
     PostQuitMessage(0);
     return 0;
 }
@@ -166,8 +163,15 @@ LRESULT OnUpdateEnded(HWND window) {
 }
 
 // Windows asks before a shutdown or log-off; the answer is no while the unit is
-// being written.
-LRESULT OnQueryEndSession() {
+// being written. A critical shutdown, which Windows forces, goes on whatever the
+// answer, and Windows need not tell a window that said no when the session ends: so
+// the answer is yes, and the worker stops right away, before its next frame, to take
+// the unit out of programming mode while there is time.
+LRESULT OnQueryEndSession(LPARAM how) {
+    if ((how & ENDSESSION_CRITICAL) != 0) {
+        RequestUpdateStop();
+        return TRUE;
+    }
     return g_unitBeingWritten ? FALSE : TRUE;
 }
 
@@ -201,7 +205,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_DESTROY:
             return OnDestroy(window);
         case WM_QUERYENDSESSION:
-            return OnQueryEndSession();
+            return OnQueryEndSession(lParam);
         case WM_ENDSESSION:
             return OnEndSession(window, wParam, lParam);
         case kUpdateStartedMessage:
@@ -248,11 +252,6 @@ bool CreateMainWindow(HINSTANCE instance) {
         CreateWindowExW(0, g_className, g_title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
                         kWindowWidth, kWindowHeight, nullptr, nullptr, instance, nullptr);
     return g_mainWindow != nullptr;
-}
-
-void MarkMainWindow(const wchar_t* name) {
-    g_mark = name;
-    SetPropW(g_mainWindow, name, g_mainWindow);
 }
 
 HWND MainWindow() {

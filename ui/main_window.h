@@ -24,11 +24,6 @@ void StoreInstance(HINSTANCE instance);
 // Creates the main window and keeps its handle. False when it could not be created.
 bool CreateMainWindow(HINSTANCE instance);
 
-// Marks the main window with `name` (a window property), as the window of the one copy
-// of the program, so that a second copy can tell it from other windows of its class,
-// the demo build's among them. The mark goes when the window does.
-void MarkMainWindow(const wchar_t* name);
-
 // The main window, or null before it is created. Written once, before the message
 // loop starts and before any worker thread, and only read after that.
 HWND MainWindow();

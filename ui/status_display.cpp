@@ -5,10 +5,28 @@
 #include <cwchar>
 
 #include "ui/main_window.h"
+#include "ui/one_copy.h"
 
 namespace {
 
 constexpr int kStatusLineX = 10;
+
+// Watches the windows the calling thread creates while its box is up: the box, a
+// top-level dialog, is marked as it is created and unmarked as it is destroyed. Its
+// buttons and text are child windows; other windows Windows may make for the thread
+// meanwhile are of other classes.
+LRESULT CALLBACK MarkBox(int code, WPARAM wParam, LPARAM lParam) {
+    const auto window = reinterpret_cast<HWND>(wParam);
+    wchar_t name[8] = {};
+    if (code == HCBT_CREATEWND && GetClassNameW(window, name, 8) != 0 &&
+        lstrcmpW(name, L"#32770") == 0 &&
+        (reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->style & WS_CHILD) == 0) {
+        MarkOneCopyWindow(window);
+    } else if (code == HCBT_DESTROYWND) {
+        UnmarkOneCopyWindow(window);  // nothing for a window without the mark
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 
 }  // namespace
 
@@ -23,5 +41,9 @@ void DrawStatusLine(const wchar_t* text, int y) {
 }
 
 void ShowWarning(const wchar_t* text, const wchar_t* caption) {
+    const HHOOK hook = SetWindowsHookExW(WH_CBT, MarkBox, nullptr, GetCurrentThreadId());
     MessageBoxW(nullptr, text, caption, MB_ICONWARNING | MB_OK);
+    if (hook != nullptr) {
+        UnhookWindowsHookEx(hook);
+    }
 }

@@ -12,16 +12,19 @@ constexpr int kLine3Y = 80;
 constexpr int kLine4Y = 100;
 
 // Captions of the warning boxes: the update steps use the first, the device link
-// the second (a single blank).
+// the second (a single blank); the program's own questions and refusals, which speak
+// of the program rather than the unit, the third.
 constexpr const wchar_t* kUpdateCaption = L"Critical Error!!! ";
 constexpr const wchar_t* kLinkCaption = L" ";
+constexpr const wchar_t* kProgramCaption = L"QUOLEX Tarnwicket";
 
 // Draws `text` at (10, y) in the main window, opaque background, at its full length
 // up to the terminating NUL. Nothing is kept: a repaint of the window erases it.
 void DrawStatusLine(const wchar_t* text, int y);
 
 // Shows a modal warning box with no owner window and returns once the operator has
-// dismissed it. It blocks the calling thread only.
+// dismissed it. It blocks the calling thread only. The box carries the program's mark
+// (ui/one_copy.h), so that a second copy started meanwhile brings it to the front.
 void ShowWarning(const wchar_t* text, const wchar_t* caption);
 
 // A status text stored with trailing blanks to a fixed length. Texts that replace one

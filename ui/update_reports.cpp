@@ -10,15 +10,13 @@
 
 #include "device/bridge_port.h"
 #include "ui/main_window.h"
+#include "ui/one_copy.h"
 
 namespace {
 
 std::atomic<bool> g_stopRequested{false};
 // Set by the worker as it ends; reset once the unit is open. Manual reset.
 const HANDLE g_workerEnded = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-// The worker's thread, recorded as it reports the unit open: the warning boxes that
-// matter to a close are raised on it from then on.
-std::atomic<DWORD> g_workerThread{0};
 
 // How often a wait looks again at what cannot wake it (the port's call lock).
 constexpr DWORD kWaitPollMs = 10;
@@ -51,18 +49,6 @@ bool WorkerEnded() {
     return WaitForSingleObject(g_workerEnded, 0) == WAIT_OBJECT_0;
 }
 
-// A message box of the worker's: a visible top-level dialog of its thread. The close
-// question and the About box belong to the UI thread, so they never count.
-BOOL CALLBACK FindBox(HWND window, LPARAM found) {
-    wchar_t name[8] = {};
-    GetClassNameW(window, name, 8);
-    if (IsWindowVisible(window) && lstrcmpW(name, L"#32770") == 0) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 }  // namespace
 
 // Sent, not posted: the worker goes on to its first frame only once the window knows
@@ -71,7 +57,6 @@ BOOL CALLBACK FindBox(HWND window, LPARAM found) {
 // is gone answers 0 at once, and its close has asked for the stop already.
 void ReportUpdateStarted() {
     ResetEvent(g_workerEnded);
-    g_workerThread.store(GetCurrentThreadId());
     SendMessageW(MainWindow(), kUpdateStartedMessage, 0, 0);
 }
 
@@ -108,18 +93,16 @@ bool WaitForPortEnd(std::uint32_t ms) {
     return WaitHandlingSentMessages(EndBridgePort, nullptr, ms);
 }
 
-// The box has no owner, so it may lie behind the main window. Its flags stay as they
-// are. It is put on top by its own thread, asked without waiting (activation alone need
-// not raise it), and made the foreground window: this process may, as it is the
+// The box has no owner, so it may lie behind the main window. The only boxes of this
+// process with the program's mark are the worker's: the close question and the About
+// box belong to the window. This process may set the foreground window, as it is the
 // foreground one, the operator having just answered its close question.
 void ShowWorkerBox() {
-    HWND box = nullptr;
-    EnumThreadWindows(g_workerThread.load(), FindBox, reinterpret_cast<LPARAM>(&box));
+    const HWND box = FindMarkedBox(true);
     if (box == nullptr) {
         return;
     }
-    SetWindowPos(box, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_ASYNCWINDOWPOS);
-    SetForegroundWindow(box);
+    LeadOperatorTo(box);
     FLASHWINFO flash = {sizeof(flash), box, FLASHW_ALL, kBoxFlashes, 0};
     FlashWindowEx(&flash);
 }

@@ -42,6 +42,7 @@ include("${CMAKE_SOURCE_DIR}/cmake/version_header.cmake")
 add_library(operator_window STATIC
   ui/about_box.cpp
   ui/main_window.cpp
+  ui/one_copy.cpp
   ui/status_display.cpp
   ui/taskbar_progress.cpp
   ui/update_reports.cpp
