@@ -7,15 +7,17 @@
 #include <cstddef>
 #include <cstdint>
 
-// Makes System32 the only place Windows searches for the DLLs it loads later on the
-// program's behalf, when no full path is given. On a Windows 7 without the update that
-// brings these search flags, the current folder is taken out of the search instead.
-// Called first thing in the program.
+// Makes the program's own folder and System32 the only places Windows searches for the
+// DLLs loaded later by bare name, by the program or by a library it loaded: the vendor
+// library, which lies in the program's folder, finds the files it ships beside itself,
+// however it loads them. On a Windows 7 without the update that brings these search
+// flags, the current folder is taken out of the search instead. Called first thing in
+// the program.
 void LimitLibrarySearch();
 
-// Loads the library at the full path `path`; its own dependencies come from its folder
-// or System32 only (from its folder before the system folders on a Windows without the
-// search flags). Null when it cannot be loaded, with Windows' error in `error`.
+// Loads the library at the full path `path`; its own dependencies come from its folder,
+// the program's folder or System32 only (from its folder before the system folders on a
+// Windows without the search flags). Null when it cannot be loaded, with Windows' error in `error`.
 void* LoadLibraryFromFolder(const wchar_t* path, std::uint32_t& error);
 
 // The machine a PE file was built for (IMAGE_FILE_MACHINE_...), from its headers: 0

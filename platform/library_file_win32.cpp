@@ -32,7 +32,7 @@ SetDefaultDllDirectoriesFunction FindSetDefaultDllDirectories() {
 
 void LimitLibrarySearch() {
     if (const SetDefaultDllDirectoriesFunction set = FindSetDefaultDllDirectories()) {
-        set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+        set(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
     } else {
         SetDllDirectoryW(L"");  // the empty string takes the current folder out
     }
@@ -40,7 +40,7 @@ void LimitLibrarySearch() {
 
 void* LoadLibraryFromFolder(const wchar_t* path, std::uint32_t& error) {
     const DWORD flags = FindSetDefaultDllDirectories() != nullptr
-                            ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32
+                            ? LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
                             : LOAD_WITH_ALTERED_SEARCH_PATH;
     HMODULE library = LoadLibraryExW(path, nullptr, flags);
     error = library == nullptr ? GetLastError() : 0;

@@ -1,6 +1,10 @@
 // The kernel services of the update logic, as Windows provides them.
 #include <windows.h>
 
+#include <process.h>
+
+#include <cstdint>
+
 #include "platform/platform.h"
 
 namespace {
@@ -9,7 +13,7 @@ constexpr const wchar_t* kAwakeReason =
     L"QUOLEX firmware update in progress. Do not turn power off.";
 
 // The thread's one parameter carries the body to run.
-DWORD WINAPI RunThreadBody(LPVOID parameter) {
+unsigned __stdcall RunThreadBody(void* parameter) {
     const auto body = reinterpret_cast<void (*)()>(parameter);
     body();
     return 0;
@@ -25,13 +29,16 @@ std::uint32_t TickCountMs() {
     return GetTickCount();
 }
 
+// The worker formats text and uses the C runtime's other services: a thread that does
+// must be started by the C runtime, which sets up what it keeps for each thread, not
+// by CreateThread.
 bool StartDetachedThread(void (*body)()) {
-    HANDLE thread =
-        CreateThread(nullptr, 0, RunThreadBody, reinterpret_cast<LPVOID>(body), 0, nullptr);
-    if (thread == nullptr) {
+    const std::uintptr_t thread =
+        _beginthreadex(nullptr, 0, RunThreadBody, reinterpret_cast<void*>(body), 0, nullptr);
+    if (thread == 0) {
         return false;
     }
-    CloseHandle(thread);  // nothing waits for it
+    CloseHandle(reinterpret_cast<HANDLE>(thread));  // nothing waits for it
     return true;
 }
 
