@@ -15,13 +15,20 @@
 // The longest any step waits: a whole flash write fits, on a busy machine too.
 static constexpr DWORD kStepMs = 120000;
 static PROCESS_INFORMATION g_program = {};
-static HWND g_window = nullptr, g_held = nullptr;
+// The program's main window, the box a `held` step left open, and the driver's own
+// window that covers them.
+static HWND g_window = nullptr, g_held = nullptr, g_cover = nullptr;
 
+// Meanwhile the driver's own window is served, as any program's would be.
 template <typename Ready>
 static bool WaitFor(Ready ready, DWORD ms = kStepMs) {
     const DWORD start = GetTickCount();
-    while (!ready() && GetTickCount() - start <= ms)
-        Sleep(50);
+    while (!ready() && GetTickCount() - start <= ms) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+    }
     return ready();
 }
 
@@ -124,13 +131,19 @@ static std::wstring Ended(HANDLE process, const std::wstring& code, const std::w
                   L"it ended with " + std::to_wstring(ended));
 }
 
-// Whether `w` is in front: the foreground window, not minimised, and (the held box)
-// above the main window.
-static bool InFront(HWND w) {
-    HWND below = w;
-    while (below && below != g_window)
+// Whether `lower` lies below `upper` on the screen.
+static bool Above(HWND upper, HWND lower) {
+    HWND below = upper;
+    while (below && below != lower)
         below = GetWindow(below, GW_HWNDNEXT);
-    return below && GetForegroundWindow() == w && !IsIconic(w);
+    return below != nullptr;
+}
+
+// Whether `w` is in front: the foreground window, not minimised, and (a box) above the
+// main window, if there is one.
+static bool InFront(HWND w) {
+    const bool aboveWindow = !g_window || Above(w, g_window);
+    return GetForegroundWindow() == w && !IsIconic(w) && aboveWindow;
 }
 
 static std::wstring Step(const std::wstring& step, const std::vector<std::wstring>& a) {
@@ -141,28 +154,50 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
         return answer;
     };
     std::wstring seen;
-    if (step == L"start" || step == L"launch") {
+    if (step == L"start" || step == L"launch") {  // with CODE: once the copy before ended so
+        const HANDLE earlier = g_program.hProcess;
         g_program = Launch(a[0]);
+        g_window = nullptr;
         const auto window = [] { return (g_window = Shown(L"QUOLEX TARNWICKET")) != nullptr; };
-        return Unless(g_program.hProcess && (step == L"launch" || WaitFor(window)),
-                      L"no main window came");
+        if (!g_program.hProcess || (step == L"start" && !WaitFor(window)))
+            return L"no main window came";
+        const std::wstring before = a[1].empty() ? L"" : Ended(earlier, a[1], L"0");
+        return Unless(before.empty(), L"the copy before: " + before);
     }
     if (step == L"run")  // another program of the folder: it ends with 0, within MS if given
         return Ended(Launch(a[0] + L" " + a[1]).hProcess, L"0", a[2]);
+    if (step == L"hold")  // the mutex NAME, as a copy that shows nothing holds it
+        return Unless(CreateMutexW(nullptr, TRUE, a[0].c_str()) != nullptr, L"it cannot be made");
     if (step == L"exit")
         return Ended(g_program.hProcess, a[0], a[1]);
     if (step == L"box")
         return g_window || !Shown(L"QUOLEX TARNWICKET") ? Answer(a[0] + L"|" + a[1], IDOK)
                                                         : L"a main window came";
-    if (step == L"held") {  // the box stays, and the operator brings the window before it
+    if (step == L"held") {  // the box stays open
         g_held = BoxReading(a[0] + L"|" + a[1], seen);
-        SetForegroundWindow(g_window);
-        SetWindowPos(g_window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         return Unless(g_held, L"came: " + seen);
     }
-    if (step == L"infront")  // the held box, or the main window
-        return Unless(WaitFor([&] { return InFront(a[0] == L"window" ? g_window : g_held); }, 5000),
-                      L"it is not in front");
+    if (step == L"click") {  // the operator clicks the main window: it comes before the box
+        SetForegroundWindow(g_window);
+        SetWindowPos(g_window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        return Unless(WaitFor([] { return InFront(g_window) && Above(g_window, g_held); }, 5000),
+                      L"it stays behind");
+    }
+    if (step == L"cover") {  // a window of another program's comes before all of the program's
+        g_cover = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0,
+                                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                                  nullptr, nullptr, nullptr, nullptr);
+        SetForegroundWindow(g_cover);
+        return Unless(WaitFor([] { return GetForegroundWindow() == g_cover; }, 5000),
+                      L"it stays behind");
+    }
+    if (step == L"infront") {  // the held box, or the main window
+        const HWND w = a[0] == L"window" ? g_window : g_held;
+        wchar_t front[64] = {};  // the class of what is in front instead
+        GetClassNameW(GetForegroundWindow(), front, 64);
+        return Unless(WaitFor([&] { return InFront(w); }, 5000),
+                      L"it is not in front, a window of class " + std::wstring(front) + L" is");
+    }
     if (step == L"line")
         return Unless(WaitFor([&] { return LineShows(std::stoi(a[0]), a[1]); }),
                       L"it shows something else");
@@ -176,29 +211,37 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
         return failure.empty() && !yes && !IsWindow(g_window) ? L"the window closed all the same"
                                                               : failure;
     }
-    if (step == L"minimize")
-        return ShowWindowAsync(g_window, SW_MINIMIZE),
-               Unless(WaitFor([] { return IsIconic(g_window) != 0; }), L"it stays");
+    if (step == L"minimize") {
+        ShowWindowAsync(g_window, SW_MINIMIZE);
+        return Unless(WaitFor([] { return IsIconic(g_window) != 0; }), L"it stays");
+    }
     if (step == L"appears")
         return Unless(
             WaitFor([&] { return GetFileAttributesW(a[0].c_str()) != INVALID_FILE_ATTRIBUTES; }),
             L"it never came");
     if (step == L"endsession") {  // returns once the window has, or the program has ended
-        asked(WM_ENDSESSION, TRUE, a[0] == L"closeapp" ? ENDSESSION_CLOSEAPP : 0);
+        asked(WM_ENDSESSION, a[0] != L"cancelled", a[0] == L"closeapp" ? ENDSESSION_CLOSEAPP : 0);
         if (a[0] == L"forced")  // as Windows ends a process whose session has ended
             TerminateProcess(g_program.hProcess, 99);
         return L"";
     }
-    if (step == L"shutdown") {  // a refusal holds at once: the line before says the unit is written
-        const auto answered = [&] { return (asked(WM_QUERYENDSESSION, 0, 0) != 0) == yes; };
+    if (step == L"shutdown") {  // no, and a critical one's yes, hold at once (the line before
+                                // says the unit is written); a yes may come in a while
+        const bool critical = a[0] == L"critical";
+        const auto answered = [&] {
+            const LPARAM how = critical ? ENDSESSION_CRITICAL : 0;
+            return (asked(WM_QUERYENDSESSION, 0, how) != 0) == (yes || critical);
+        };
         return Unless(yes ? WaitFor(answered) : answered(), L"the window answers otherwise");
     }
     return L"no such step";
 }
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2)
-        return std::printf("usage: test_driver NAME\n"), 2;
+    if (argc != 2) {
+        std::printf("usage: test_driver NAME\n");
+        return 2;
+    }
     std::wstring failure;
     std::wifstream steps("steps.txt");
     for (std::wstring line; failure.empty() && std::getline(steps, line);) {
@@ -209,11 +252,12 @@ int wmain(int argc, wchar_t** argv) {
         words.resize(words.size() + 4);  // the arguments a step leaves out are empty
         failure = Step(words[0], {words.begin() + 1, words.end()});
         failure = failure.empty() ? L"" : line + L": " + failure;
-        if (failure.empty())  // what is done so far, for whoever waits on it
-            std::printf("did  %ls\n", line.c_str()), std::fflush(stdout);
+        if (failure.empty()) {  // what is done so far, for whoever waits on it
+            std::printf("did  %ls\n", line.c_str());
+            std::fflush(stdout);
+        }
     }
     TerminateProcess(g_program.hProcess, 99);
-    return std::printf(failure.empty() ? "ok   %ls%ls\n" : "FAIL %ls: %ls\n", argv[1],
-                       failure.c_str()),
-           !failure.empty();
+    std::printf(failure.empty() ? "ok   %ls%ls\n" : "FAIL %ls: %ls\n", argv[1], failure.c_str());
+    return failure.empty() ? 0 : 1;
 }

@@ -8,6 +8,8 @@
 //   UNIT_HANG     MS that every call takes, as a hung USB driver's would; in-call.txt
 //                 in the current folder says that one has begun
 //   UNIT_TRACE    a recorded unit's trace, which answers instead of the simulated unit
+//   UNIT_COMPANION  a DLL that the first call loads by bare name, as a vendor library
+//                 loads the files it ships beside itself; if it cannot, every call fails
 // After every close of the unit and as the program ends, unit.txt in the current folder
 // tells what the unit went through and whether its flash holds the program's image
 // (after a replay, how the replay went): a program that Windows ends without its
@@ -68,12 +70,21 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-// The trace is read at the first call, never while Windows loads the stand-in.
-static void Begin() {
-    static const char *trace = std::getenv("UNIT_TRACE"), *hang = std::getenv("UNIT_HANG");
-    [[maybe_unused]] static const bool read = (LoadTrace(trace ? trace : ""), true);
+// The trace is read and the companion loaded at the first call, never while Windows
+// loads the stand-in. False when every call is to fail.
+static bool LoadCompanion() {
+    const char* trace = std::getenv("UNIT_TRACE");
+    const char* companion = std::getenv("UNIT_COMPANION");
+    LoadTrace(trace ? trace : "");
+    return !companion || LoadLibraryA(companion) != nullptr;
+}
+
+static bool Begin() {
+    static const bool ready = LoadCompanion();
+    static const char* hang = std::getenv("UNIT_HANG");
     if (hang && std::fclose(std::fopen("in-call.txt", "w")) == 0)
         Sleep(DWORD(std::atoi(hang)));
+    return ready;
 }
 
 // A frame offered, sent or not.
@@ -85,19 +96,18 @@ static void Offered(const std::uint8_t* bytes, U length) {
 
 // The eight operations, as the vendor library declares them, answered by the unit or
 // the trace.
-#define ANSWER(name, parameters, call, after) \
-    U BRIDGE_WINAPI name parameters {         \
-        Begin();                              \
-        const U status = Bridge##call;        \
-        after;                                \
-        return status;                        \
+#define OPERATION(name, parameters, call, after)     \
+    U BRIDGE_WINAPI name parameters {                \
+        const U status = Begin() ? Bridge##call : 1; \
+        after;                                       \
+        return status;                               \
     }
-ANSWER(UsbBridgeDeviceCount, (U * n), DeviceCount(n), )
-ANSWER(UsbBridgeProductString, (U i, char* s, U k), ProductString(i, s, k), )
-ANSWER(UsbBridgeOpen, (U i, H* h), Open(i, h), )
-ANSWER(UsbBridgeClose, (H h), Close(h), Report())
-ANSWER(UsbBridgeRead, (H h, std::uint8_t* b, U l, U* n, void*), Read(h, b, l, n), )
-ANSWER(UsbBridgeFlush, (H h, U f1, U f2), Flush(h, f1, f2), )
-ANSWER(UsbBridgeQueueStatus, (H h, U* n, U* o), QueueStatus(h, n, o), )
-ANSWER(UsbBridgeWrite, (H h, const std::uint8_t* b, U l, U* n, void*), Write(h, b, l, n),
-       Offered(b, l))
+OPERATION(UsbBridgeDeviceCount, (U * n), DeviceCount(n), )
+OPERATION(UsbBridgeProductString, (U i, char* s, U k), ProductString(i, s, k), )
+OPERATION(UsbBridgeOpen, (U i, H* h), Open(i, h), )
+OPERATION(UsbBridgeClose, (H h), Close(h), Report())
+OPERATION(UsbBridgeRead, (H h, std::uint8_t* b, U l, U* n, void*), Read(h, b, l, n), )
+OPERATION(UsbBridgeFlush, (H h, U f1, U f2), Flush(h, f1, f2), )
+OPERATION(UsbBridgeQueueStatus, (H h, U* n, U* o), QueueStatus(h, n, o), )
+OPERATION(UsbBridgeWrite, (H h, const std::uint8_t* b, U l, U* n, void*), Write(h, b, l, n),
+          Offered(b, l))
