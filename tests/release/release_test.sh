@@ -59,6 +59,8 @@ for exe in "$DIR"/signed/{,x86/}*.exe "$DIR"/package/{x64,x86,demo/x64,demo/x86}
     "$DIR"/package/service/{x64,x86}/usbbridge.dll; do
     check "$exe: not signed as it should be" signed "$exe"
     check "$exe: lacks one of DYNAMIC_BASE, NX_COMPAT, (x64) HIGH_ENTROPY_VA" hardened "$exe"
+    # A thread that uses the C runtime is started by it (_beginthreadex).
+    check "$exe: starts a thread with CreateThread" sh -c "! x86_64-w64-mingw32-objdump -p $exe | grep -qw CreateThread"
 done
 check "SHA256SUMS does not match the packaged files" env -C "$DIR/package" sha256sum --check --strict SHA256SUMS
 for exe in windows-{x64,x86}/tarnwicket{,-sim}.exe windows-{x64,x86}/recorder/usbbridge.dll; do
