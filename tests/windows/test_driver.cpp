@@ -193,9 +193,10 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
     }
     if (step == L"infront") {  // the held box, or the main window
         const HWND w = a[0] == L"window" ? g_window : g_held;
+        const bool inFront = WaitFor([&] { return InFront(w); }, 5000);
         wchar_t front[64] = {};  // the class of what is in front instead
         GetClassNameW(GetForegroundWindow(), front, 64);
-        return Unless(WaitFor([&] { return InFront(w); }, 5000),
+        return Unless(inFront,
                       L"it is not in front, a window of class " + std::wstring(front) + L" is");
     }
     if (step == L"line")
