@@ -19,5 +19,10 @@ bool StartDetachedThread(void (*body)());
 // calling thread lives; the display may still turn off. Best effort.
 void HoldSystemAwake(bool hold);
 
+// Why the computer is kept awake, and a shutdown held off, while the unit is written:
+// Windows shows it to the user (`powercfg /requests`, the shutdown screen).
+constexpr const wchar_t* kUpdateInProgressReason =
+    L"QUOLEX firmware update in progress. Do not turn power off.";
+
 // Ends the whole process with `status`, through the normal process exit.
 [[noreturn]] void EndProcess(int status);

@@ -9,9 +9,6 @@
 
 namespace {
 
-constexpr const wchar_t* kAwakeReason =
-    L"QUOLEX firmware update in progress. Do not turn power off.";
-
 // The thread's one parameter carries the body to run.
 unsigned __stdcall RunThreadBody(void* parameter) {
     const auto body = reinterpret_cast<void (*)()>(parameter);
@@ -54,7 +51,7 @@ void HoldSystemAwake(bool hold) {
         SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
         REASON_CONTEXT reason = {
             POWER_REQUEST_CONTEXT_VERSION, POWER_REQUEST_CONTEXT_SIMPLE_STRING, {}};
-        reason.Reason.SimpleReasonString = const_cast<LPWSTR>(kAwakeReason);
+        reason.Reason.SimpleReasonString = const_cast<LPWSTR>(kUpdateInProgressReason);
         request = PowerCreateRequest(&reason);
         if (request != INVALID_HANDLE_VALUE) {
             PowerSetRequest(request, PowerRequestSystemRequired);

@@ -8,7 +8,7 @@
 #include "ui/one_copy.h"
 #include "ui/resource.h"
 #include "ui/status_display.h"
-#include "ui/update_reports.h"
+#include "ui/update_control.h"
 
 namespace {
 

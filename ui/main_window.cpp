@@ -1,11 +1,12 @@
 #include "ui/main_window.h"
 
+#include "platform/platform.h"
 #include "ui/about_box.h"
 #include "ui/one_copy.h"
 #include "ui/resource.h"
 #include "ui/status_display.h"
 #include "ui/taskbar_progress.h"
-#include "ui/update_reports.h"
+#include "ui/update_control.h"
 #include "update/flash_writer.h"
 #include "update/update_worker.h"
 
@@ -38,9 +39,6 @@ bool g_unitBeingWritten = false;
 // UI thread only: the operator has closed the window while the unit was written; it
 // closes once the worker has let go of the unit.
 bool g_closing = false;
-
-constexpr const wchar_t* kShutdownBlockReason =
-    L"QUOLEX firmware update in progress. Do not turn power off.";
 
 void EnableUpdateCommand(HWND window, bool enabled) {
     const auto state = static_cast<UINT>(enabled ? MF_ENABLED : MF_GRAYED);
@@ -129,7 +127,7 @@ LRESULT OnDestroy(HWND window) {
 
 LRESULT OnUpdateStarted(HWND window) {
     g_unitBeingWritten = true;
-    ShutdownBlockReasonCreate(window, kShutdownBlockReason);
+    ShutdownBlockReasonCreate(window, kUpdateInProgressReason);
     ShowTaskbarProgress(window, 0, kFlashBlocks);
     return 0;
 }

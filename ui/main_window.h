@@ -5,8 +5,10 @@
 
 #include <windows.h>
 
-// Posted by the update worker: it has ended, so that a new update may be started;
-// the unit is open; a block is written (wParam: its index); an abort has begun.
+// The update worker's reports (ui/update_reports.h): it has ended, so that a new
+// update may be started; the unit is open (sent: the worker waits until the window
+// has heard it); a block is written (wParam: its index); an abort has begun. All but
+// the second are posted.
 constexpr UINT kUpdateEndedMessage = WM_APP + 1;
 constexpr UINT kUpdateStartedMessage = WM_APP + 2;
 constexpr UINT kUpdateProgressMessage = WM_APP + 3;

@@ -1,6 +1,7 @@
-// What the update worker tells the main window, and what the window asks of it. The
-// worker's reports go by window messages, made on the window's thread; the stop and
-// the end of the worker, which the window may be waiting on, by atomics and an event.
+// What the update worker tells the main window, and what the window asks of it: both
+// sides of the exchange, since they share the stop and the worker's end. The worker's
+// reports go by window messages, made on the window's thread; the stop and the end of
+// the worker, which the window may be waiting on, by an atomic and an event.
 #include "ui/update_reports.h"
 
 #include <windows.h>
@@ -11,6 +12,7 @@
 #include "device/bridge_port.h"
 #include "ui/main_window.h"
 #include "ui/one_copy.h"
+#include "ui/update_control.h"
 
 namespace {
 
