@@ -1,8 +1,8 @@
 // A stand-in for the USB bridge vendor library, put beside tarnwicket.exe by the
 // Windows tests: the simulated unit behind the vendor's ordinals. The test sets the
 // unit up through the environment of the program under test:
-//   UNIT_MISSING  no unit among the two attached bridge devices (by default the one
-//                 attached device is the unit)
+//   UNIT_DEVICES  the attached bridge devices' serials, parted by commas, one that cannot
+//                 be read begun with '?' (by default the one attached device is the unit)
 //   UNIT_REFUSE   the frame, counted from 1, that the unit refuses
 //   UNIT_LATE     FRAME:MS, that frame's reply comes MS late
 //   UNIT_HANG     MS that every call takes, as a hung USB driver's would; in-call.txt
@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
 
 #include "device/bridge_library_abi.h"
@@ -32,8 +33,14 @@ static void SetUpUnit() {
     // calls that outgrow a 32-bit process if kept. The unit still counts the frames it is
     // offered (none fails to go out here but on a closed handle); the last is kept below.
     UnitScript script{.replyLatencyUs = 1000, .record = false};
-    if (std::getenv("UNIT_MISSING"))  // one serial unreadable, the other not the unit's
-        script.devices = {{"2031", false}, {"20310"}};
+    if (const char* serials = std::getenv("UNIT_DEVICES")) {
+        script.devices.clear();
+        std::istringstream list(serials);
+        for (std::string serial; std::getline(list, serial, ',');) {
+            const bool unreadable = serial.starts_with('?');
+            script.devices.push_back({serial.substr(unreadable ? 1 : 0), !unreadable});
+        }
+    }
     if (const char* frame = std::getenv("UNIT_REFUSE"))
         script.frameFaults.push_back({std::uint32_t(std::atoi(frame)), ReplyFault::Refuse});
     if (const char* late = std::getenv("UNIT_LATE"))
