@@ -1,7 +1,7 @@
 // Whole updates against the simulated unit, as the operator and the unit see them
 // (host_seams.h says how a run is told): scenarios, each a run in and its story out and
-// a test of its own; and a sweep that strikes an update with one fault at every step,
-// after which it must still end soundly.
+// a test of its own; damaged traces replayed; the abort's codes; and a sweep that
+// strikes an update with one fault at every step, after which it must still end soundly.
 #include <gtest/gtest.h>
 
 #include "platform/timings.h"
