@@ -118,8 +118,7 @@ std::string BrokenRule(std::optional<int> exitStatus, bool oneFault) {
     const bool aborted = exitStatus == 1, stopped = Saw("stop");
     rule(std::none_of(u.frames.begin(), u.frames.end(),
                       [](auto& f) { return FrameName(f) == "malformed"; }),
-         "a frame reached the unit that FrameName (host_seams.cpp) does not know: malformed, "
-         "or new");
+         "a frame that FrameName (host_seams.cpp) does not know reached the unit");
     rule(DeviceHandle() == kNoDevice, "the connection was left open");
     rule(u.openHandle == kNoDevice || Saw("[ |Unable to close"), "the unit left open unsaid");
     rule(!exitStatus || aborted, "the process ended with a status other than 1");

@@ -181,8 +181,7 @@ INSTANTIATE_TEST_SUITE_P(Update, Scenarios, testing::Range(0, int(std::size(kSce
 // that the wait ends before it, at its last check, the program's call 6 + kReplyWaitMs.
 constexpr std::uint32_t kLateReplyTraceMs = 2500;
 static_assert(kLateReplyTraceMs > kReplyWaitMs,
-              "tests/traces/damaged/late-reply.trace: edit IspEnter's reply (line 9) to come "
-              "after the reply wait, and kLateReplyTraceMs to say how late");
+              "edit late-reply.trace's line 9 to come after the wait, and kLateReplyTraceMs");
 
 // The recorded traces, damaged as a kill, an editor or a changed program would damage
 // them (tests/traces/damaged/): the replay says in one line what is wrong, and where.
