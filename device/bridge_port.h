@@ -1,6 +1,7 @@
 // The program's one view of the USB bridge vendor library: eight operations, each
-// returning a status, 0 for success. The build links exactly one implementation:
-// the vendor library imported by ordinal, or the simulated unit.
+// returning a status, 0 for success. The build links exactly one implementation: the
+// vendor library, loaded from the program's folder and bound by ordinal, or the
+// simulated unit; in the tests, the replay port of tests/replay/.
 #pragma once
 
 #include <cstdint>

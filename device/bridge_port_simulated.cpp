@@ -1,4 +1,5 @@
-// The port answered by the built-in simulated unit: the demo build and the host tests.
+// The port answered by the built-in simulated unit: the demo build. (The tests answer
+// through the replay port of tests/replay/, over the same unit.)
 #include "device/bridge_port.h"
 #include "device/simulated_unit.h"
 

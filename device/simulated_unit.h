@@ -1,8 +1,8 @@
 // A model of a QUOLEX unit behind its USB bridge, written once for the demo build,
-// the host tests and the stand-in vendor library of the Windows tests. It keeps the
-// unit's rules: a frame that is malformed, names a block past the last, or writes
-// a chunk outside programming mode is refused, and chunks land in the selected block
-// in order. Faults can be scripted at any port call or frame.
+// the host tests, the fuzzer and the stand-in vendor library of the Windows tests. It
+// keeps the unit's rules: a frame that is malformed, names a block past the last, or
+// writes a chunk outside programming mode is refused, and chunks land in the selected
+// block in order. Faults can be scripted at any port call or frame.
 #pragma once
 
 #include <array>

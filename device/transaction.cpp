@@ -5,6 +5,7 @@
 #include "device/bridge_port.h"
 #include "device/device_connection.h"
 #include "platform/platform.h"
+#include "platform/timings.h"
 #include "ui/status_display.h"
 
 namespace {

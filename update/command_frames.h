@@ -5,8 +5,7 @@
 #include <array>
 #include <cstdint>
 
-constexpr std::uint32_t kChunkBytes = 16;
-constexpr std::uint8_t kLastBlockIndex = 0xF7;  // 248 blocks
+#include "update/flash_shape.h"
 
 // Replies: 0x10 frames get two bytes, byte 1 the status; DeviceReset gets one.
 constexpr std::uint32_t kStatusReplyBytes = 2;

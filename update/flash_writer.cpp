@@ -4,18 +4,14 @@
 #include <cwchar>
 
 #include "platform/platform.h"
+#include "platform/timings.h"
 #include "ui/status_display.h"
 #include "ui/update_reports.h"
 #include "update/command_frames.h"
 #include "update/flash_image.h"
+#include "update/update_abort.h"
 
 namespace {
-
-constexpr std::uint32_t kSettleMs = 100;
-constexpr std::uint32_t kBlockPauseMs = 50;
-constexpr std::size_t kBlockBytes = kChunksPerBlock * kChunkBytes;
-static_assert(kFlashBlocks * kBlockBytes == kFlashImageBytes);
-static_assert(kFlashBlocks - 1 == kLastBlockIndex);
 
 // Two blanks after the colon; the trailing blanks erase what line 1 showed before.
 constexpr auto kProgressFormat = PadStatusText<56>(L"Flash write:  %03.1f %c");
@@ -35,10 +31,10 @@ void ShowProgress(int block) {
 bool WriteFlashImage() {
     StatusReply selectReply{};
     StatusReply chunkReply{};
-    PauseMs(kSettleMs);
+    PauseMs(kBeforeWriteMs);
     const std::uint8_t* chunk = FlashImage;
     for (int block = 0; block < kFlashBlocks; ++block) {
-        PauseMs(kBlockPauseMs);
+        PauseMs(kBeforeBlockMs);
         if (UpdateStopRequested()) {
             return false;
         }
@@ -51,7 +47,9 @@ bool WriteFlashImage() {
                 return false;
             }
             if (!SendChunkWrite(chunk, chunkReply)) {
-                ShowWarning(L"ERROR exit ISP mode !", kUpdateCaption);
+                // The text of a refused IspExit, on purpose: the unit's own firmware
+                // shows it for a refused chunk too.
+                ShowWarning(kIspExitWarning, kUpdateCaption);
                 return false;
             }
         }

@@ -2,8 +2,7 @@
 // block, with the progress on status line 1.
 #pragma once
 
-constexpr int kFlashBlocks = 248;
-constexpr int kChunksPerBlock = 32;
+#include "update/flash_shape.h"  // kFlashBlocks, which the window's progress counts in
 
 // True when every chunk of every block was accepted; false as soon as one was refused,
 // or before the next frame once a stop is requested.

@@ -4,16 +4,24 @@
 
 #include "device/device_connection.h"
 #include "platform/platform.h"
+#include "platform/timings.h"
 #include "ui/status_display.h"
 #include "ui/update_reports.h"
 #include "update/command_frames.h"
 
+bool LeaveProgrammingMode() {
+    PauseMs(kBeforeIspExitMs);
+    if (SendIspExit()) {
+        return true;
+    }
+    ShowWarning(kIspExitWarning, kUpdateCaption);
+    return false;
+}
+
 namespace {
 
-constexpr std::uint32_t kBeforeIspExitMs = 100;
-
-// Line 1 texts by error code (index 0 is code 1). Only codes 2 and 7 are raised by
-// this program; the rest belong to the unit's error table and take the same path.
+// Line 1 texts by error code (index 0 is code 1). Only the codes of AbortCode are raised
+// by this program; the rest belong to the unit's error table and take the same path.
 constexpr auto kText1 = PadStatusText<35>(L"ERROR setting ISP mode");
 constexpr auto kText2 = PadStatusText<35>(L"ERROR exit ISP mode");
 constexpr auto kText3 = PadStatusText<35>(L"Boot error");
@@ -32,25 +40,31 @@ constexpr const wchar_t* kAbortTexts[] = {
 
 // Whatever went wrong, try to leave the unit out of programming mode, then let it go.
 [[noreturn]] void LeaveUnitAndEnd() {
-    PauseMs(kBeforeIspExitMs);
-    if (!SendIspExit()) {
-        ShowWarning(L"ERROR exit ISP mode !", kUpdateCaption);
-    }
+    LeaveProgrammingMode();  // a refusal is shown, and the way out goes on
     CloseDeviceConnection();
     HoldSystemAwake(false);
     EndProcess(kAbortExitStatus);
 }
 
+// `code` is one of the table's, 1 to 10.
+[[noreturn]] void AbortWithCode(std::uint8_t code) {
+    ReportUpdateFailed();
+    DrawStatusLine(kAbortTexts[code - 1], kLine1Y);
+    ShowWarning(L" ", kUpdateCaption);
+    LeaveUnitAndEnd();
+}
+
 }  // namespace
+
+void AbortUpdate(AbortCode code) {
+    AbortWithCode(static_cast<std::uint8_t>(code));
+}
 
 void AbortUpdate(std::uint8_t code) {
     if (code < 1 || code > std::size(kAbortTexts)) {
         return;
     }
-    ReportUpdateFailed();
-    DrawStatusLine(kAbortTexts[code - 1], kLine1Y);
-    ShowWarning(L" ", kUpdateCaption);
-    LeaveUnitAndEnd();
+    AbortWithCode(code);
 }
 
 void EndStoppedUpdate() {

@@ -2,6 +2,7 @@
 
 #include "device/device_connection.h"
 #include "platform/platform.h"
+#include "platform/timings.h"
 #include "ui/status_display.h"
 #include "ui/update_reports.h"
 #include "update/command_frames.h"
@@ -9,10 +10,6 @@
 #include "update/update_abort.h"
 
 namespace {
-
-constexpr std::uint32_t kPrepareMs = 10000;
-constexpr std::uint32_t kAfterIspEnterMs = 1000;
-constexpr std::uint32_t kBetweenFinalFramesMs = 100;
 
 constexpr auto kPreparing = PadStatusText<38>(L"preparing...");
 constexpr auto kUpdating = PadStatusText<38>(L"Updating Firmware");
@@ -53,22 +50,20 @@ void UpdateWorker() {
     SendIspEnter();  // the unit's answer is of no consequence
     PauseMs(kAfterIspEnterMs);
 
-    if (!WriteFlashImage()) {
+    if (!WriteFlashImage()) {  // both ways out end the process
         if (UpdateStopRequested()) {
             EndStoppedUpdate();
         }
-        AbortUpdate(kAbortChipWriteFailed);
+        AbortUpdate(AbortCode::ChipWriteFailed);
     }
 
     DrawStatusLine(kFlashOk.data(), kLine1Y);
     DrawStatusLine(kPowerCycle.data(), kLine2Y);
-    PauseMs(kBetweenFinalFramesMs);
-    if (!SendIspExit()) {
-        ShowWarning(L"ERROR exit ISP mode !", kUpdateCaption);
-        AbortUpdate(kAbortIspExitFailed);
+    if (!LeaveProgrammingMode()) {
+        AbortUpdate(AbortCode::IspExitFailed);  // which tries once more, and ends the process
     }
 
-    PauseMs(kBetweenFinalFramesMs);
+    PauseMs(kBeforeResetMs);
     if (!SendDeviceReset()) {
         ShowWarning(L"Reset QUOLEX Error !", kUpdateCaption);
     }

@@ -6,21 +6,30 @@
 
 #include "device/device_connection.h"
 #include "platform/platform.h"
+#include "platform/timings.h"
 #include "tests/replay/trace_replay.h"
 #include "ui/status_display.h"
 #include "ui/update_reports.h"
 #include "update/flash_image.h"
 
-// What one run has heard and where its clock stands.
+// What one run has heard: its script, the events, and the progress lines in a row so far,
+// folded into one event.
 static struct {
     RunScript run;
     std::vector<std::string> seen;
-    // The clock, the pauses, and when the wait for the reply of frame `waitOfFrame` began.
-    std::uint64_t nowUs = 0, pausedMs = 0, waitStartUs = 0;
-    // Progress lines in a row, folded into one entry; the frame whose reply was last waited
-    // for; how far the wait's pass has come (1: the tick read, 2: the queue checked, 3: both).
-    std::size_t progressRun = 0, waitOfFrame = 0, pass = 0;
-} g;
+    std::size_t progressRun = 0;
+} g_heard;
+
+// The run's virtual clock: the time, the pauses, and the reply wait under way: the frame
+// whose reply it waits for, when it began, and how far its pass has come (1: the tick
+// read, 2: the queue checked, 3: both).
+static struct {
+    std::uint64_t nowUs = 0;
+    std::uint64_t pausedMs = 0;
+    std::size_t waitOfFrame = 0;
+    std::uint64_t waitStartUs = 0;
+    unsigned pass = 0;
+} g_clock;
 
 // The operator's texts are ASCII: each wide character becomes one narrow one.
 static std::string Narrow(const wchar_t* text) {
@@ -30,16 +39,19 @@ static std::string Narrow(const wchar_t* text) {
 static void Heard(const std::string& what) {
     if (!Unit().script.record)
         return;
-    g.progressRun = what.starts_with("10:Flash write:") ? g.progressRun + 1 : 0;
-    if (g.progressRun < 2)
-        return g.seen.push_back(what);
-    const std::string first = g.seen.back().substr(0, g.seen.back().find(" .. "));
-    g.seen.back() = first + " .. " + what + " (" + std::to_string(g.progressRun) + ")";
+    std::size_t& run = g_heard.progressRun;
+    run = what.starts_with("10:Flash write:") ? run + 1 : 0;
+    std::vector<std::string>& seen = g_heard.seen;
+    if (run < 2)
+        seen.push_back(what);
+    else  // the run's first line, its last so far, and how many
+        seen.back() = seen.back().substr(0, seen.back().find(" .. ")) + " .. " + what + " (" +
+                      std::to_string(run) + ")";
 }
 
 // How many of the events heard start with `start`.
 static long Saw(const std::string& start) {
-    return std::count_if(g.seen.begin(), g.seen.end(),
+    return std::count_if(g_heard.seen.begin(), g_heard.seen.end(),
                          [&](auto& s) { return s.starts_with(start); });
 }
 
@@ -58,7 +70,8 @@ static std::string FrameName(const std::vector<std::uint8_t>& f) {
 std::optional<int> RunUpdate(const RunScript& run, void (*body)()) {
     CloseDeviceConnection();  // whatever the previous run left open, on its own unit
     ResetSimulatedUnit(run.unit);
-    g = {.run = run};
+    g_heard = {.run = run};
+    g_clock = {};
     LoadTrace(run.trace);
     try {
         for (int i = 0; i < run.attempts; ++i)
@@ -71,17 +84,17 @@ std::optional<int> RunUpdate(const RunScript& run, void (*body)()) {
 
 std::string Story(std::optional<int> exitStatus) {
     std::string story;
-    for (const std::string& seen : g.seen)
+    for (const std::string& seen : g_heard.seen)
         story += seen + "\n";
     const SimulatedUnit& u = Unit();
     const bool erased = std::count(u.flash.begin(), u.flash.end(), 0xFF) == std::ssize(u.flash);
     const bool image = std::equal(u.flash.begin(), u.flash.end(), FlashImage);
     const char* flash = image ? "image" : erased ? "erased" : "partly";
     const std::string last = u.frames.empty() ? "none" : FrameName(u.frames.back());
-    story += g.run.trace.empty()
+    story += g_heard.run.trace.empty()
                  ? std::to_string(u.frames.size()) + " frames, last " + last + "\nflash " + flash
                  : "replayed " + std::to_string(ReplayedFrames()) + " frames: " + ReplayEnd();
-    story += "\npaused " + std::to_string(g.pausedMs) + " ms\n";
+    story += "\npaused " + std::to_string(g_clock.pausedMs) + " ms\n";
     story += u.inProgrammingMode ? "in programming mode\n" : "";
     story += u.openHandle != kNoDevice || DeviceHandle() != kNoDevice ? "left open\n" : "";
     return story + (exitStatus ? "exit " + std::to_string(*exitStatus) + "\n" : "");
@@ -105,7 +118,7 @@ std::string BrokenRule(std::optional<int> exitStatus, bool oneFault) {
     const bool aborted = exitStatus == 1, stopped = Saw("stop");
     rule(std::none_of(u.frames.begin(), u.frames.end(),
                       [](auto& f) { return FrameName(f) == "malformed"; }),
-         "a malformed frame reached the unit");
+         "a frame that FrameName (host_seams.cpp) does not know reached the unit");
     rule(DeviceHandle() == kNoDevice, "the connection was left open");
     rule(u.openHandle == kNoDevice || Saw("[ |Unable to close"), "the unit left open unsaid");
     rule(!exitStatus || aborted, "the process ended with a status other than 1");
@@ -117,10 +130,10 @@ std::string BrokenRule(std::optional<int> exitStatus, bool oneFault) {
          "the computer let sleep before the unit was let go");
     // Heeded as the unit is opened, a stop lets it go untouched; heeded in the write, it
     // sends IspExit and no other frame, and the program ends with 1.
-    rule(
-        !stopped || (g.run.stopAfterFrames ? u.writeAttempts == g.run.stopAfterFrames + 1 && aborted
-                                           : u.writeAttempts == 0 && !exitStatus),
-        "the stop let other frames out, or ended otherwise");
+    rule(!stopped || (g_heard.run.stopAfterFrames
+                          ? u.writeAttempts == g_heard.run.stopAfterFrames + 1 && aborted
+                          : u.writeAttempts == 0 && !exitStatus),
+         "the stop let other frames out, or ended otherwise");
     rule(!Saw("10:FLASH update ok/") || std::equal(u.flash.begin(), u.flash.end(), FlashImage),
          "FLASH update ok, but the flash is not the image");
     return broken;
@@ -156,7 +169,7 @@ void ReportUpdateEnded() {
 }
 // The operator closes the window once the unit has been offered the run's frames.
 bool UpdateStopRequested() {
-    const bool stop = Unit().writeAttempts >= g.run.stopAfterFrames;
+    const bool stop = Unit().writeAttempts >= g_heard.run.stopAfterFrames;
     if (stop && !Saw("stop"))
         Heard("stop");
     return stop;
@@ -166,8 +179,8 @@ void HoldSystemAwake(bool hold) {
 }
 
 void PauseMs(std::uint32_t ms) {
-    g.pausedMs += ms;
-    g.nowUs += std::uint64_t{ms} * 1000;
+    g_clock.pausedMs += ms;
+    g_clock.nowUs += std::uint64_t{ms} * 1000;
 }
 
 // A reply wait passes over and over through one look at the tick and one check of the
@@ -179,18 +192,19 @@ static void Passed(unsigned step) {
     // By frames offered, which a benchmark's quiet unit counts too without keeping them (a
     // recorded unit's run leaves the simulated one untouched).
     const std::size_t frame = Unit().writeAttempts + ReplayedFrames();
-    const bool start = step == 1 && frame != g.waitOfFrame;
-    g.waitOfFrame = frame;
-    g.waitStartUs = start ? g.nowUs : g.waitStartUs;
-    g.pass = start ? 0 : g.pass | step;
-    g.nowUs += g.pass == 3 ? 1000 : 0;
-    g.pass %= 3;
-    if (g.nowUs - g.waitStartUs > 60'000'000)
+    const bool start = step == 1 && frame != g_clock.waitOfFrame;
+    g_clock.waitOfFrame = frame;
+    g_clock.waitStartUs = start ? g_clock.nowUs : g_clock.waitStartUs;
+    g_clock.pass = start ? 0 : g_clock.pass | step;
+    g_clock.nowUs += g_clock.pass == 3 ? 1000 : 0;
+    g_clock.pass %= 3;
+    if (g_clock.nowUs - g_clock.waitStartUs > 60'000'000)
         throw -1;
 }
 
+// The tick counter wraps a reply wait after the search (host_seams.h says why there).
 std::uint32_t TickCountMs() {
-    const auto tick = static_cast<std::uint32_t>(g.nowUs / 1000 - 12000);  // wraps 12 s in
+    const auto tick = static_cast<std::uint32_t>(g_clock.nowUs / 1000 - kPrepareMs - kReplyWaitMs);
     Passed(1);
     return tick;
 }
@@ -206,7 +220,7 @@ void EndProcess(int status) {
 }
 
 std::uint64_t SimulatedUnitNowUs() {
-    return g.nowUs;
+    return g_clock.nowUs;
 }
 void SimulatedUnitQueueChecked() {
     Passed(2);

@@ -29,10 +29,12 @@ struct RunScript {
 
 // Runs `body` (by default the update as the window starts it) with a fresh record,
 // clock and unit, and a closed connection; the exit status if it ended the process, or
-// -1 for a reply wait that would never end. The tick counter wraps 12 s in, during the
-// write. The clock moves only by the update's pauses and its reply waits: 1 ms for each
-// look at the tick with a check of the receive queue, in either order. So a reply
-// 1999 ms late is found by the last check of its wait, one 2000 ms late by none.
+// -1 for a reply wait that would never end. The clock moves only by the update's pauses
+// and its reply waits: 1 ms for each look at the tick with a check of the receive queue,
+// in either order. So a reply kReplyWaitMs - 1 ms late (platform/timings.h) is found by
+// the last check of its wait, one kReplyWaitMs late by none. The tick counter wraps a
+// reply wait after the search: as IspEnter's wait ends, if its reply never comes, or else
+// early in the write.
 std::optional<int> RunUpdate(
     const RunScript& run = {}, void (*body)() = [] { StartUpdateWorker(); });
 

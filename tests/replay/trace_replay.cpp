@@ -21,13 +21,14 @@ struct Call {
     bool Elastic() const { return made.starts_with("queue") && out[0] == "0" && out[1] == "0"; }
 };
 
+// The trace being replayed and how far the replay has come.
 struct {
     bool loaded = false;
     std::vector<Call> calls;
     std::size_t next = 0, made = 0, frames = 0;
     std::string end, wrong;  // the trace's last line; why the replay stopped
     std::uint64_t recordedWriteUs = 0, writeUs = 0;
-} g;
+} g_replay;
 
 // One call's line into `c`; false when it is not a line of the recorder's.
 bool Parse(const std::string& text, Call& c) {
@@ -56,28 +57,31 @@ bool Parse(const std::string& text, Call& c) {
 // until the unit's recorded time to answer has passed since the write, however many
 // checks it takes.
 const Call* Answer(const std::string& made) {
-    ++g.made;
-    std::size_t next = g.next;
-    while (next < g.calls.size() && g.calls[next].Elastic())
+    std::vector<Call>& calls = g_replay.calls;
+    std::string& wrong = g_replay.wrong;
+    ++g_replay.made;
+    std::size_t next = g_replay.next;
+    while (next < calls.size() && calls[next].Elastic())
         ++next;
-    const bool due = next < g.calls.size() && g.calls[next].made.starts_with("queue") &&
-                     SimulatedUnitNowUs() - g.writeUs >= g.calls[next].us - g.recordedWriteUs;
-    g.next = g.wrong.empty() && (!made.starts_with("queue") || due) ? next : g.next;
-    const bool ends = g.next == g.calls.size();
-    if (g.wrong.empty() && (ends || g.calls[g.next].made != made))
-        g.wrong = "call " + std::to_string(g.made) + ": " +
-                  (ends ? "the trace ends at line " + g.end
-                        : "recorded `" + g.calls[g.next].made + "` (line " +
-                              std::to_string(g.calls[g.next].line) + ")") +
-                  ", the program made `" + made + "`";
-    if (!g.wrong.empty())
+    const bool due =
+        next < calls.size() && calls[next].made.starts_with("queue") &&
+        SimulatedUnitNowUs() - g_replay.writeUs >= calls[next].us - g_replay.recordedWriteUs;
+    g_replay.next = wrong.empty() && (!made.starts_with("queue") || due) ? next : g_replay.next;
+    const bool ends = g_replay.next == calls.size();
+    if (wrong.empty() && (ends || calls[g_replay.next].made != made))
+        wrong = "call " + std::to_string(g_replay.made) + ": " +
+                (ends ? "the trace ends at line " + g_replay.end
+                      : "recorded `" + calls[g_replay.next].made + "` (line " +
+                            std::to_string(calls[g_replay.next].line) + ")") +
+                ", the program made `" + made + "`";
+    if (!wrong.empty())
         return nullptr;
-    Call& c = g.calls[g.next];
-    g.next += !c.Elastic() && --c.left == 0;
+    Call& c = calls[g_replay.next];
+    g_replay.next += !c.Elastic() && --c.left == 0;
     if (made.starts_with("write")) {
-        g.frames += c.out[0] == "0";
-        g.recordedWriteUs = c.us;
-        g.writeUs = SimulatedUnitNowUs();
+        g_replay.frames += c.out[0] == "0";
+        g_replay.recordedWriteUs = c.us;
+        g_replay.writeUs = SimulatedUnitNowUs();
     }
     return &c;
 }
@@ -108,62 +112,71 @@ BridgeStatus Replay(const std::string& made, Out... outs) {
     // A queue check is answered at the tick of its pass, before the host's clock moves on.
     if (made.starts_with("queue"))
         SimulatedUnitQueueChecked();
+    if (c == nullptr)
+        return 1;
     std::size_t i = 0;
-    (c ? (Give(c->out[++i], outs), ...) : void());
-    return c ? BridgeStatus(std::stoul(c->out[0])) : 1;
+    (Give(c->out[++i], outs), ...);  // each out value from the next recorded output
+    return BridgeStatus(std::stoul(c->out[0]));
 }
 
 std::string N(std::int64_t n) {
     return " " + std::to_string(n);
 }
 
+// Reads the trace's calls, and where it ends, into g_replay; what is wrong with it, or "",
+// `line` then the line that is wrong.
+std::string ReadTrace(std::istream& file, int& line) {
+    std::string text;
+    if (!std::getline(file, text))
+        return "cannot be read";
+    if (text.starts_with("tarnwicket-trace ") && !text.starts_with("tarnwicket-trace 1 "))
+        return "version " + text.substr(17, text.find(' ', 17) - 17) +
+               "; this replay reads version 1";
+    if (!text.starts_with("tarnwicket-trace 1 "))
+        return "no trace header";
+    // A line cut off by a kill has no end: the trace is read up to the one before it.
+    for (Call c; std::getline(file, text) && !file.eof();) {
+        c.line = ++line;
+        if (text.starts_with("!"))
+            continue;
+        if (!Parse(text, c))
+            return "not a call as the recorder writes it";
+        g_replay.calls.push_back(c);
+    }
+    g_replay.end = std::to_string(line) +
+                   (text.empty() ? "" : " (cut off in line " + std::to_string(line + 1) + ")");
+    return "";
+}
+
 }  // namespace
 
 void LoadTrace(const std::string& path) {
-    g = {.loaded = !path.empty()};
+    g_replay = {.loaded = !path.empty()};
     std::ifstream file(path, std::ios::binary);
-    std::string text;
     int line = 1;
-    const auto wrong = [&](const std::string& what) {
-        g.wrong = path + ":" + std::to_string(line) + ": " + what;
-    };
-    if (!g.loaded || !std::getline(file, text))
-        return g.loaded ? wrong("cannot be read") : void();
-    if (!text.starts_with("tarnwicket-trace 1 "))
-        return wrong(text.starts_with("tarnwicket-trace ")
-                         ? "version " + text.substr(17, text.find(' ', 17) - 17) +
-                               "; this replay reads version 1"
-                         : "no trace header");
-    // A line cut off by a kill has no end: the trace is read up to the one before it.
-    for (Call c; std::getline(file, text) && !file.eof(); ++line) {
-        c.line = line + 1;
-        if (!text.starts_with("!") && !Parse(text, c))
-            return ++line, wrong("not a call as the recorder writes it");
-        if (!text.starts_with("!"))
-            g.calls.push_back(c);
-    }
-    g.end = std::to_string(line) +
-            (text.empty() ? "" : " (cut off in line " + std::to_string(line + 1) + ")");
+    const std::string wrong = g_replay.loaded ? ReadTrace(file, line) : "";
+    if (!wrong.empty())
+        g_replay.wrong = path + ":" + std::to_string(line) + ": " + wrong;
 }
 
 std::string ReplayEnd() {
-    const bool whole = std::all_of(g.calls.begin() + std::ptrdiff_t(g.next), g.calls.end(),
-                                   [](const Call& c) { return c.Elastic(); });
-    return !g.wrong.empty() ? g.wrong
-           : whole          ? "every call as recorded"
-                            : "the program made " + std::to_string(g.made) +
+    const bool whole = std::all_of(g_replay.calls.begin() + std::ptrdiff_t(g_replay.next),
+                                   g_replay.calls.end(), [](const Call& c) { return c.Elastic(); });
+    return !g_replay.wrong.empty() ? g_replay.wrong
+           : whole                 ? "every call as recorded"
+                                   : "the program made " + std::to_string(g_replay.made) +
                          " calls, the trace holds more from line " +
-                         std::to_string(g.calls[g.next].line);
+                         std::to_string(g_replay.calls[g_replay.next].line);
 }
 
 std::size_t ReplayedFrames() {
-    return g.frames;
+    return g_replay.frames;
 }
 
 // The port: the trace's answers once one is loaded, else the simulated unit's.
-#define PORT(name, parameters, replay, sim)              \
-    BridgeStatus Bridge##name parameters {               \
-        return g.loaded ? Replay replay : Sim##name sim; \
+#define PORT(name, parameters, replay, sim)                     \
+    BridgeStatus Bridge##name parameters {                      \
+        return g_replay.loaded ? Replay replay : Sim##name sim; \
     }
 using U = std::uint32_t;
 using H = BridgeHandle;
@@ -177,7 +190,7 @@ PORT(Flush, (H h, U f1, U f2), ("flush" + N(h) + N(f1) + N(f2)), (h, f1, f2))
 PORT(QueueStatus, (H h, U* w, U* o), ("queue" + N(h), w, o), (h, w, o))
 
 BridgeStatus BridgeWrite(H h, const std::uint8_t* bytes, U length, U* n) {
-    if (!g.loaded)
+    if (!g_replay.loaded)
         return SimWrite(h, bytes, length, n);
     std::string made = "write" + N(h) + N(length) + (length ? " " : " -");
     for (U i = 0; i < length; ++i)

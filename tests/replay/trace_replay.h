@@ -1,8 +1,8 @@
-// A unit recorded in the field, played back: the port of the host tests and of the
-// stand-in vendor library. Its eight operations are answered by the simulated unit, or,
-// once a trace (docs/trace-format.md) is loaded, from the trace in the order the calls
-// were recorded, on the clock of whoever links it (virtual on the host, real in the
-// stand-in).
+// A unit recorded in the field, played back: the port of the host tests, the fuzzer,
+// the benchmarks and the stand-in vendor library. Its eight operations are answered by
+// the simulated unit, or, once a trace (docs/trace-format.md) is loaded, from the trace
+// in the order the calls were recorded, on the clock of whoever links it (virtual on
+// the host, real in the stand-in).
 #pragma once
 
 #include <cstddef>
