@@ -50,3 +50,11 @@ static_assert(kEndSessionWaitMs > kLongestWayOutMs,
 // the vendor library. A call takes microseconds; one that lasts longer is held by a USB
 // driver hung by a pulled cable, and the process ends without it.
 constexpr std::uint32_t kPortEndWaitMs = 10000;
+
+// How long a second copy waits for a first copy that shows neither window nor box to
+// end, looking again every kFirstCopyLookMs: the first copy, its window gone, ends
+// within kPortEndWaitMs, and one that is just starting shows its window within a moment.
+constexpr std::uint32_t kFirstCopyEndWaitMs = 20000;
+constexpr std::uint32_t kFirstCopyLookMs = 100;
+static_assert(kFirstCopyEndWaitMs > kPortEndWaitMs,
+              "a second copy would give up on a first copy that is still ending");

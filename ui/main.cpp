@@ -4,6 +4,7 @@
 
 #include "device/bridge_port.h"
 #include "platform/library_file.h"
+#include "platform/timings.h"
 #include "ui/main_window.h"
 #include "ui/one_copy.h"
 #include "ui/resource.h"
@@ -19,10 +20,6 @@ constexpr const wchar_t* kOneCopyName = L"Local\\QUOLEX Tarnwicket demo";
 #else
 constexpr const wchar_t* kOneCopyName = L"Local\\QUOLEX Tarnwicket";
 #endif
-
-// How long the program, its window gone, waits for a worker to come out of a call into
-// the vendor library.
-constexpr DWORD kPortEndWaitMs = 10000;
 
 void DrawStartUpLines() {
     DrawStatusLine(L"QUOLEX FPGA1 Update", kLine1Y);

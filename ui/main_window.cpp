@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include "platform/platform.h"
+#include "platform/timings.h"
 #include "ui/about_box.h"
 #include "ui/one_copy.h"
 #include "ui/resource.h"
@@ -19,9 +20,6 @@ constexpr int kWindowHeight = 200;
 constexpr const wchar_t* kCloseDuringUpdateText =
     L"A firmware update is in progress. Closing now can leave the QUOLEX unit "
     L"unusable.\n\nClose anyway?";
-// How long the window waits, as the session ends, for the worker to take the unit out
-// of programming mode: the exchange under way and IspExit take 4.1 s at the most.
-constexpr DWORD kEndSessionWaitMs = 5000;
 
 HINSTANCE g_instance = nullptr;
 HWND g_mainWindow = nullptr;

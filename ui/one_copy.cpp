@@ -3,6 +3,7 @@
 // finds them.
 #include "ui/one_copy.h"
 
+#include "platform/timings.h"
 #include "ui/status_display.h"
 
 namespace {
@@ -10,16 +11,11 @@ namespace {
 // The mutex, and the mark on the windows, of this build: set once, before any window.
 const wchar_t* g_name = nullptr;
 
-// How long a second copy waits for a first copy that shows nothing to end: the first
-// copy waits 10 s at the most for a call into the vendor library once its window has
-// gone, and a copy that is just starting shows its window within a moment.
-constexpr DWORD kFirstCopyEndWaitMs = 20000;
-constexpr DWORD kFirstCopyLookMs = 100;
-
 constexpr const wchar_t* kFirstCopyStuckText =
     L"QUOLEX Tarnwicket is already running, but it shows no window and has not ended "
     L"within 20 seconds. It is not writing to a unit. Wait a minute, then start the "
     L"program again. If this box comes back, restart the computer.";
+static_assert(kFirstCopyEndWaitMs == 20000, "the box names the wait in seconds");
 
 struct Search {
     bool box;       // a box, or a main window
