@@ -23,10 +23,10 @@ using H = std::intptr_t;
 // A library's eight operations, bound by the vendor's ordinals in their order: count,
 // string, open, close, read, write, flush, queue. False if one is missing.
 static bool Load(const wchar_t* file, FARPROC (&operations)[8]) {
-    const HMODULE m = LoadLibraryW(file);
+    const HMODULE library = LoadLibraryW(file);
     FARPROC* at = operations;
     for (const int ordinal : {1, 2, 3, 4, 6, 7, 9, 12})
-        *at++ = m ? GetProcAddress(m, MAKEINTRESOURCEA(ordinal)) : nullptr;
+        *at++ = library ? GetProcAddress(library, MAKEINTRESOURCEA(ordinal)) : nullptr;
     return std::count(operations, operations + 8, nullptr) == 0;
 }
 
@@ -45,31 +45,40 @@ struct Outs {
 
 int main(int, char** argv) {
     FARPROC recorded[8], direct[8];
-    if (!Load(L".\\usbbridge.dll", recorded) || !Load(L".\\usbbridge-direct.dll", direct))
-        return std::printf("FAIL %s: a library could not be loaded\n", argv[1]), 1;
+    if (!Load(L".\\usbbridge.dll", recorded) || !Load(L".\\usbbridge-direct.dll", direct)) {
+        std::printf("FAIL %s: a library could not be loaded\n", argv[1]);
+        return 1;
+    }
     std::ifstream trace(argv[2]);
     std::string line, op;
     int calls = 0;
     for (std::getline(trace, line); std::getline(trace, line); ++calls) {
         std::istringstream in(line);
-        H a = 0;
-        long long b = 0, c = 0;
+        // A call's line: its time, the operation, its first two arguments, then the bytes
+        // written or a third argument (docs/trace-format.md).
+        H first = 0;
+        long long second = 0, third = 0;
         std::string hex, bytes;
-        in >> a >> op >> a >> b >> hex;
-        std::istringstream(hex) >> c;
+        in >> first >> op >> first >> second >> hex;
+        std::istringstream(hex) >> third;
         for (std::size_t i = 0; op == "write" && hex != "-" && i < hex.size(); i += 2)
             bytes += char(std::stoi(hex.substr(i, 2), nullptr, 16));
-        const auto call = [&](FARPROC(&l)[8], Outs& o) -> U {
-            const auto buffer = reinterpret_cast<std::uint8_t*>(o.bytes);
-            const auto written = reinterpret_cast<const std::uint8_t*>(bytes.data());
-            return op == "count"    ? As(&UsbBridgeDeviceCount, l[0])(&o.count)
-                   : op == "string" ? As(&UsbBridgeProductString, l[1])(U(a), o.bytes, U(b))
-                   : op == "open"   ? As(&UsbBridgeOpen, l[2])(U(a), &o.handle)
-                   : op == "close"  ? As(&UsbBridgeClose, l[3])(a)
-                   : op == "read"   ? As(&UsbBridgeRead, l[4])(a, buffer, U(b), &o.count, nullptr)
-                   : op == "write"  ? As(&UsbBridgeWrite, l[5])(a, written, U(b), &o.count, nullptr)
-                   : op == "flush"  ? As(&UsbBridgeFlush, l[6])(a, U(b), U(c))
-                                    : As(&UsbBridgeQueueStatus, l[7])(a, &o.waiting, &o.other);
+        const auto call = [&](FARPROC(&ops)[8], Outs& outs) -> U {
+            const auto read = reinterpret_cast<std::uint8_t*>(outs.bytes);
+            const auto sent = reinterpret_cast<const std::uint8_t*>(bytes.data());
+            const U index = U(first), length = U(second);  // or a string's kind, a flag
+            const H handle = first;
+            return op == "count"    ? As(&UsbBridgeDeviceCount, ops[0])(&outs.count)
+                   : op == "string" ? As(&UsbBridgeProductString, ops[1])(index, outs.bytes, length)
+                   : op == "open"   ? As(&UsbBridgeOpen, ops[2])(index, &outs.handle)
+                   : op == "close"  ? As(&UsbBridgeClose, ops[3])(handle)
+                   : op == "read"
+                       ? As(&UsbBridgeRead, ops[4])(handle, read, length, &outs.count, nullptr)
+                   : op == "write"
+                       ? As(&UsbBridgeWrite, ops[5])(handle, sent, length, &outs.count, nullptr)
+                   : op == "flush"
+                       ? As(&UsbBridgeFlush, ops[6])(handle, length, U(third))
+                       : As(&UsbBridgeQueueStatus, ops[7])(handle, &outs.waiting, &outs.other);
         };
         Outs through, straight;
         std::memset(&through, 0xA5, sizeof(through));
