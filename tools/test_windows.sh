@@ -10,7 +10,8 @@
 #   tools/test_windows.sh --list     the checks' names
 #   tools/test_windows.sh --prefix   only makes the Wine prefix anew; the checks use it
 #                                    as long as it works
-# Ends with one "N passed, N failed" line.
+# Ends with one "N passed, N failed" line. Stopped, failed or timed out, it leaves no
+# display and no Wine server running.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -53,16 +54,22 @@ prepare() {
 # programs of one wineserver share one session and the updater runs one copy a
 # session; and a display of its own, since a window that another check brings to the
 # front takes the keyboard focus from every other on its display.
+# The check's driver, display and Wine server end with its subshell, however it ends;
+# the driver runs in the background, since a trap waits for a child in the foreground.
 run() {
     WINE_SESSION_XVFB_PID=""
+    trap 'kill $(jobs -pr) 2>/dev/null || true; wine_session_end' EXIT
+    trap 'exit 130' TERM
     rm -rf "$RUNS/$1.wine" && cp -al "$WINEPREFIX" "$RUNS/$1.wine" && cd "$RUNS/$1" &&
-        export WINEPREFIX=$PWD.wine && start_virtual_display >/dev/null &&
-        env $(cat env.txt) timeout 600 wine "$driver" "$1" >driver.txt 2>&1
-    wine_session_end
+        export WINEPREFIX=$PWD.wine && start_virtual_display >/dev/null || return
+    env $(cat env.txt) timeout 600 wine "$driver" "$1" >driver.txt 2>&1 &
+    wait $! || true
 }
 
-# Sixteen checks at a time, each next one once the one sixteen before it has ended.
+# Sixteen checks at a time, each next one once the one sixteen before it has ended. A
+# stop ends the checks still running, each with its display and Wine server.
 pids=()
+trap 'kill $(jobs -pr) 2>/dev/null || true; wait; wine_session_end' EXIT
 for i in "${!names[@]}"; do
     ((i < 16)) || wait "${pids[i - 16]}" || true
     (prepare "${names[i]}" && run "${names[i]}") &
