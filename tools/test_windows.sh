@@ -27,6 +27,8 @@ readonly RUNS=build/wine/runs
 source tools/wine_session.sh
 [ "${1:-}" = --prefix ] && { wine_session_start test fresh; exit; }
 wine_session_start test
+# The prefix's wineserver rewrites the registry as it ends: it ends now, before the copies.
+wineserver -k || true
 driver="$(windows_path build/windows-x64/tests)\\test_driver.exe"
 
 # prepare NAME: the check's folder, its files, its environment (env.txt), its steps
@@ -56,11 +58,14 @@ prepare() {
 # front takes the keyboard focus from every other on its display.
 # The check's driver, display and Wine server end with its subshell, however it ends;
 # the driver runs in the background, since a trap waits for a child in the foreground.
+# Each wineserver rewrites the registry in place when its file has other links, so
+# the registry files are copies of their own.
 run() {
     WINE_SESSION_XVFB_PID=""
     trap 'kill $(jobs -pr) 2>/dev/null || true; wine_session_end' EXIT
     trap 'exit 130' TERM
-    rm -rf "$RUNS/$1.wine" && cp -al "$WINEPREFIX" "$RUNS/$1.wine" && cd "$RUNS/$1" &&
+    rm -rf "$RUNS/$1.wine" && cp -al "$WINEPREFIX" "$RUNS/$1.wine" &&
+        cp --remove-destination "$WINEPREFIX"/*.reg "$RUNS/$1.wine" && cd "$RUNS/$1" &&
         export WINEPREFIX=$PWD.wine && start_virtual_display >/dev/null || return
     env $(cat env.txt) timeout 600 wine "$driver" "$1" >driver.txt 2>&1 &
     wait $! || true
