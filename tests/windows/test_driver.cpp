@@ -141,11 +141,21 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
         return answer;
     };
     std::wstring seen;
-    if (step == L"start" || step == L"launch") {
+    if (step == L"start" || step == L"launch") {  // if no main window comes, says why
         g_program = Launch(a[0]);
-        const auto window = [] { return (g_window = Shown(L"QUOLEX TARNWICKET")) != nullptr; };
-        return Unless(g_program.hProcess && (step == L"launch" || WaitFor(window)),
-                      L"no main window came");
+        DWORD code = STILL_ACTIVE;
+        const auto ended = [&] {
+            return GetExitCodeProcess(g_program.hProcess, &code) && code != STILL_ACTIVE;
+        };
+        const auto window = [&] { return (g_window = Shown(L"QUOLEX TARNWICKET")) || ended(); };
+        if (g_program.hProcess == nullptr)
+            return L"it could not be started (Windows error " + std::to_wstring(GetLastError()) +
+                   L")";
+        if (step == L"launch" || (WaitFor(window) && g_window))
+            return L"";
+        return ended() ? L"it ended with " + std::to_wstring(code) + L", no main window came"
+               : Shown(L"#32770") ? L"a box came, no main window"
+                                  : L"no main window came within 120 s";
     }
     if (step == L"run")  // another program of the folder: it ends with 0, within MS if given
         return Ended(Launch(a[0] + L" " + a[1]).hProcess, L"0", a[2]);
