@@ -10,14 +10,15 @@
 #   tools/test_windows.sh --list     the checks' names
 #   tools/test_windows.sh --prefix   only makes the Wine prefix anew; the checks use it
 #                                    as long as it works
-# Ends with one "N passed, N failed" line. Stopped, failed or timed out, it leaves no
-# display and no Wine server running.
+# WINDOWS_CHECKS=DIR takes the *.checks files of DIR instead; WINDOWS_CHECK_SECONDS=N
+# gives each check N seconds instead of 600. Ends with one "N passed, N failed" line.
+# Stopped, failed or timed out, it leaves no display and no Wine server running.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # Every check as "@NAME" and its items, one a line, comments and blank lines left out.
 checks=$(awk '/^#/ { next } /^$/ { name = ""; next } name == "" { name = $0; print "@" name; next }
-              { print }' tests/windows/*.checks)
+              { print }' "${WINDOWS_CHECKS:-tests/windows}"/*.checks)
 names=($(grep '^@' <<<"$checks" | cut -c2-))
 [ "${1:-}" = --list ] && printf '%s\n' "${names[@]}" && exit 0
 [ $# -gt 0 ] && names=("$@")
@@ -67,7 +68,7 @@ run() {
     rm -rf "$RUNS/$1.wine" && cp -al "$WINEPREFIX" "$RUNS/$1.wine" &&
         cp --remove-destination "$WINEPREFIX"/*.reg "$RUNS/$1.wine" && cd "$RUNS/$1" &&
         export WINEPREFIX=$PWD.wine && start_virtual_display >/dev/null || return
-    env $(cat env.txt) timeout 600 wine "$driver" "$1" >driver.txt 2>&1 &
+    env $(cat env.txt) timeout "${WINDOWS_CHECK_SECONDS:-600}" wine "$driver" "$1" >driver.txt 2>&1 &
     wait $! || true
 }
 
