@@ -4,7 +4,7 @@
 # make release makes the operator's package in build/release/ and prints its checksums
 .PHONY: all build host-deps windows-deps host host-sanitize windows test test-host \
         test-windows test-fuzz fuzz fuzz-build run bench clean release-deps release \
-        test-release test-tools
+        test-release test-tools test-harness
 
 HOST_PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev python3 \
                  clang libclang-rt-14-dev python3-matplotlib
@@ -74,6 +74,10 @@ fuzz:
 # Leaves a signed tarnwicket.exe in build/release-test/signed/ for the Windows tests.
 test-release: windows release-deps
 	tests/release/release_test.sh
+
+# The Windows checks' harness ends its displays and Wine servers, failed, timed out or stopped.
+test-harness: windows
+	tests/windows/harness_test.sh
 
 # tools/trace_summary on a made-up trace and on broken copies of it (tests/tools/trace_summary.cases).
 test-tools: host-deps

@@ -2,7 +2,8 @@
 # make test: installs what is missing, builds everything once, then runs every suite,
 # side by side where two cores allow: the host tests and their sanitizer run; the
 # fuzzer, a minute from a fixed seed on one core; the release test, then the Windows
-# checks (the release test signs the program they update with) and the tools test.
+# checks (the release test signs the program they update with), the test of their
+# harness and the tools test.
 # Each stage's output goes to build/logs/STAGE.log, and a failing stage's log is shown.
 # Ends with the time of each stage and one "N passed, N failed" line over all suites.
 #   tools/every_suite.sh PACKAGE...
@@ -43,6 +44,7 @@ suites_start=$SECONDS
 { after build-host stage fuzz make_quietly test-fuzz; } &
 { after build-windows stage release tests/release/release_test.sh &&
     after wine-prefix stage windows tools/test_windows.sh  # updates the program release signed
+    after wine-prefix stage harness tests/windows/harness_test.sh
     stage tools tests/tools/trace_summary_test.sh; } &
 wait
 suites_time=$((SECONDS - suites_start))

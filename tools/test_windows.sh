@@ -10,13 +10,15 @@
 #   tools/test_windows.sh --list     the checks' names
 #   tools/test_windows.sh --prefix   only makes the Wine prefix anew; the checks use it
 #                                    as long as it works
-# Ends with one "N passed, N failed" line.
+# WINDOWS_CHECKS=DIR takes the *.checks files of DIR instead; WINDOWS_CHECK_SECONDS=N
+# gives each check N seconds instead of 600. Ends with one "N passed, N failed" line.
+# Stopped, failed or timed out, it leaves no display and no Wine server running.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # Every check as "@NAME" and its items, one a line, comments and blank lines left out.
 checks=$(awk '/^#/ { next } /^$/ { name = ""; next } name == "" { name = $0; print "@" name; next }
-              { print }' tests/windows/*.checks)
+              { print }' "${WINDOWS_CHECKS:-tests/windows}"/*.checks)
 names=($(grep '^@' <<<"$checks" | cut -c2-))
 [ "${1:-}" = --list ] && printf '%s\n' "${names[@]}" && exit 0
 [ $# -gt 0 ] && names=("$@")
@@ -26,6 +28,8 @@ readonly RUNS=build/wine/runs
 source tools/wine_session.sh
 [ "${1:-}" = --prefix ] && { wine_session_start test fresh; exit; }
 wine_session_start test
+# The prefix's wineserver rewrites the registry as it ends: it ends now, before the copies.
+wineserver -k || true
 driver="$(windows_path build/windows-x64/tests)\\test_driver.exe"
 
 # prepare NAME: the check's folder, its files, its environment (env.txt), its steps
@@ -53,16 +57,25 @@ prepare() {
 # programs of one wineserver share one session and the updater runs one copy a
 # session; and a display of its own, since a window that another check brings to the
 # front takes the keyboard focus from every other on its display.
+# The check's driver, display and Wine server end with its subshell, however it ends;
+# the driver runs in the background, since a trap waits for a child in the foreground.
+# Each wineserver rewrites the registry in place when its file has other links, so
+# the registry files are copies of their own.
 run() {
     WINE_SESSION_XVFB_PID=""
-    rm -rf "$RUNS/$1.wine" && cp -al "$WINEPREFIX" "$RUNS/$1.wine" && cd "$RUNS/$1" &&
-        export WINEPREFIX=$PWD.wine && start_virtual_display >/dev/null &&
-        env $(cat env.txt) timeout 600 wine "$driver" "$1" >driver.txt 2>&1
-    wine_session_end
+    trap 'kill $(jobs -pr) 2>/dev/null || true; wine_session_end' EXIT
+    trap 'exit 130' TERM
+    rm -rf "$RUNS/$1.wine" && cp -al "$WINEPREFIX" "$RUNS/$1.wine" &&
+        cp --remove-destination "$WINEPREFIX"/*.reg "$RUNS/$1.wine" && cd "$RUNS/$1" &&
+        export WINEPREFIX=$PWD.wine && start_virtual_display >/dev/null || return
+    env $(cat env.txt) timeout "${WINDOWS_CHECK_SECONDS:-600}" wine "$driver" "$1" >driver.txt 2>&1 &
+    wait $! || true
 }
 
-# Sixteen checks at a time, each next one once the one sixteen before it has ended.
+# Sixteen checks at a time, each next one once the one sixteen before it has ended. A
+# stop ends the checks still running, each with its display and Wine server.
 pids=()
+trap 'kill $(jobs -pr) 2>/dev/null || true; wait; wine_session_end' EXIT
 for i in "${!names[@]}"; do
     ((i < 16)) || wait "${pids[i - 16]}" || true
     (prepare "${names[i]}" && run "${names[i]}") &

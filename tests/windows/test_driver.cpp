@@ -158,9 +158,18 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
         const HANDLE earlier = g_program.hProcess;
         g_program = Launch(a[0]);
         g_window = nullptr;
+        if (g_program.hProcess == nullptr)
+            return L"it could not be started (Windows error " + std::to_wstring(GetLastError()) +
+                   L")";
+        const auto ended = [] {
+            return WaitForSingleObject(g_program.hProcess, 0) == WAIT_OBJECT_0;
+        };
         const auto window = [] { return (g_window = Shown(L"QUOLEX TARNWICKET")) != nullptr; };
-        if (!g_program.hProcess || (step == L"start" && !WaitFor(window)))
-            return L"no main window came";
+        if (step == L"start" && !(WaitFor([&] { return window() || ended(); }) && g_window))
+            return (ended()            ? Ended(g_program.hProcess, L"", L"0")
+                    : Shown(L"#32770") ? L"a box came"
+                                       : L"nothing came") +
+                   L", no main window";
         const std::wstring before = a[1].empty() ? L"" : Ended(earlier, a[1], L"0");
         return Unless(before.empty(), L"the copy before: " + before);
     }
