@@ -158,18 +158,14 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
         const HANDLE earlier = g_program.hProcess;
         g_program = Launch(a[0]);
         g_window = nullptr;
-        if (g_program.hProcess == nullptr)
-            return L"it could not be started (Windows error " + std::to_wstring(GetLastError()) +
-                   L")";
-        const auto ended = [] {
-            return WaitForSingleObject(g_program.hProcess, 0) == WAIT_OBJECT_0;
-        };
         const auto window = [] { return (g_window = Shown(L"QUOLEX TARNWICKET")) != nullptr; };
-        if (step == L"start" && !(WaitFor([&] { return window() || ended(); }) && g_window))
-            return (ended()            ? Ended(g_program.hProcess, L"", L"0")
-                    : Shown(L"#32770") ? L"a box came"
-                                       : L"nothing came") +
-                   L", no main window";
+        const auto running = [] {
+            return WaitForSingleObject(g_program.hProcess, 0) == WAIT_TIMEOUT;
+        };
+        if (step == L"start" && !(WaitFor([&] { return window() || !running(); }) && g_window))
+            return L"no main window came: " + (!running() ? Ended(g_program.hProcess, L"", L"0")
+                                               : Shown(L"#32770") ? L"a box came"
+                                                                  : L"not in time");
         const std::wstring before = a[1].empty() ? L"" : Ended(earlier, a[1], L"0");
         return Unless(before.empty(), L"the copy before: " + before);
     }
@@ -202,11 +198,7 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
     }
     if (step == L"infront") {  // the held box, or the main window
         const HWND w = a[0] == L"window" ? g_window : g_held;
-        const bool inFront = WaitFor([&] { return InFront(w); }, 5000);
-        wchar_t front[64] = {};  // the class of what is in front instead
-        GetClassNameW(GetForegroundWindow(), front, 64);
-        return Unless(inFront,
-                      L"it is not in front, a window of class " + std::wstring(front) + L" is");
+        return Unless(WaitFor([&] { return InFront(w); }, 5000), L"it is not in front");
     }
     if (step == L"line")
         return Unless(WaitFor([&] { return LineShows(std::stoi(a[0]), a[1]); }),
@@ -235,12 +227,11 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
             TerminateProcess(g_program.hProcess, 99);
         return L"";
     }
-    if (step == L"shutdown") {  // no, and a critical one's yes, hold at once (the line before
-                                // says the unit is written); a yes may come in a while
-        const bool critical = a[0] == L"critical";
+    if (step == L"shutdown") {  // yes may take a while; no, and a critical one's yes, hold at
+                                // once (the line before says the unit is written)
+        const LPARAM critical = a[0] == L"critical" ? ENDSESSION_CRITICAL : 0;
         const auto answered = [&] {
-            const LPARAM how = critical ? ENDSESSION_CRITICAL : 0;
-            return (asked(WM_QUERYENDSESSION, 0, how) != 0) == (yes || critical);
+            return asked(WM_QUERYENDSESSION, 0, critical) == (a[0] != L"no");
         };
         return Unless(yes ? WaitFor(answered) : answered(), L"the window answers otherwise");
     }

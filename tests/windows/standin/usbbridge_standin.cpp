@@ -1,8 +1,6 @@
 // A stand-in for the USB bridge vendor library, put beside tarnwicket.exe by the
 // Windows tests: the simulated unit behind the vendor's ordinals. The test sets the
 // unit up through the environment of the program under test:
-//   UNIT_DEVICES  the attached bridge devices' serials, parted by commas, one that cannot
-//                 be read begun with '?' (by default the one attached device is the unit)
 //   UNIT_REFUSE   the frame, counted from 1, that the unit refuses
 //   UNIT_LATE     FRAME:MS, that frame's reply comes MS late
 //   UNIT_HANG     MS that every call takes, as a hung USB driver's would; in-call.txt
@@ -20,7 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 #include <string>
 
 #include "device/bridge_library_abi.h"
@@ -33,14 +30,6 @@ static void SetUpUnit() {
     // calls that outgrow a 32-bit process if kept. The unit still counts the frames it is
     // offered (none fails to go out here but on a closed handle); the last is kept below.
     UnitScript script{.replyLatencyUs = 1000, .record = false};
-    if (const char* serials = std::getenv("UNIT_DEVICES")) {
-        script.devices.clear();
-        std::istringstream list(serials);
-        for (std::string serial; std::getline(list, serial, ',');) {
-            const bool unreadable = serial.starts_with('?');
-            script.devices.push_back({serial.substr(unreadable ? 1 : 0), !unreadable});
-        }
-    }
     if (const char* frame = std::getenv("UNIT_REFUSE"))
         script.frameFaults.push_back({std::uint32_t(std::atoi(frame)), ReplyFault::Refuse});
     if (const char* late = std::getenv("UNIT_LATE"))
@@ -79,7 +68,7 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
 
 // The trace is read and the companion loaded at the first call, never while Windows
 // loads the stand-in. False when every call is to fail.
-static bool LoadCompanion() {
+static bool FirstCall() {
     const char* trace = std::getenv("UNIT_TRACE");
     const char* companion = std::getenv("UNIT_COMPANION");
     LoadTrace(trace ? trace : "");
@@ -87,7 +76,7 @@ static bool LoadCompanion() {
 }
 
 static bool Begin() {
-    static const bool ready = LoadCompanion();
+    static const bool ready = FirstCall();
     static const char* hang = std::getenv("UNIT_HANG");
     if (hang && std::fclose(std::fopen("in-call.txt", "w")) == 0)
         Sleep(DWORD(std::atoi(hang)));
