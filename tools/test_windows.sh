@@ -65,7 +65,7 @@ prepare() {
 # the registry files are copies of their own.
 run() {
     WINE_SESSION_XVFB_PID=""
-    trap 'kill $(jobs -pr) 2>/dev/null || true; wine_session_end' EXIT
+    trap 'wine_session_end; kill $(jobs -pr) 2>/dev/null || true' EXIT
     trap 'exit 130' TERM
     rm -rf "$RUNS/$1.wine" && cp -al "$WINEPREFIX" "$RUNS/$1.wine" &&
         cp --remove-destination "$WINEPREFIX"/*.reg "$RUNS/$1.wine" && cd "$RUNS/$1" &&
