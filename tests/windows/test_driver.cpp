@@ -178,15 +178,18 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
     if (step == L"box")
         return g_window || !Shown(L"QUOLEX TARNWICKET") ? Answer(a[0] + L"|" + a[1], IDOK)
                                                         : L"a main window came";
-    if (step == L"held") {  // the box stays open
+    if (step == L"held") {  // the box stays open, once it has taken the front as it comes
         g_held = BoxReading(a[0] + L"|" + a[1], seen);
+        WaitFor([] { return GetForegroundWindow() == g_held; }, 5000);
         return Unless(g_held, L"came: " + seen);
     }
-    if (step == L"click") {  // the operator clicks the main window: it comes before the box
-        SetForegroundWindow(g_window);
-        SetWindowPos(g_window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-        return Unless(WaitFor([] { return InFront(g_window) && Above(g_window, g_held); }, 5000),
-                      L"it stays behind");
+    if (step == L"click") {  // the operator clicks the main window until it is before the box
+        const auto clicked = [] {
+            SetForegroundWindow(g_window);
+            SetWindowPos(g_window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+            return InFront(g_window) && Above(g_window, g_held);
+        };
+        return Unless(WaitFor(clicked, 5000), L"it stays behind");
     }
     if (step == L"cover") {  // a window of another program's comes before all of the program's
         g_cover = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0,
@@ -222,8 +225,12 @@ static std::wstring Step(const std::wstring& step, const std::vector<std::wstrin
             WaitFor([&] { return GetFileAttributesW(a[0].c_str()) != INVALID_FILE_ATTRIBUTES; }),
             L"it never came");
     if (step == L"endsession") {  // returns once the window has, or the program has ended
-        asked(WM_ENDSESSION, a[0] != L"cancelled", a[0] == L"closeapp" ? ENDSESSION_CLOSEAPP : 0);
-        if (a[0] == L"forced")  // as Windows ends a process whose session has ended
+        const LPARAM how = a[0] == L"closeapp" ? ENDSESSION_CLOSEAPP : 0;
+        const bool answered = SendMessageTimeoutW(g_window, WM_ENDSESSION, a[0] != L"cancelled",
+                                                  how, SMTO_NORMAL, 20000, nullptr) != 0;
+        // As Windows ends a process whose window has answered; one whose window's thread
+        // ended on the way (the program ending itself) is left to end.
+        if (a[0] == L"forced" && answered)
             TerminateProcess(g_program.hProcess, 99);
         return L"";
     }
