@@ -25,13 +25,10 @@ struct Search {
 
 BOOL CALLBACK FindMarked(HWND window, LPARAM parameter) {
     auto& search = *reinterpret_cast<Search*>(parameter);
-    wchar_t name[8] = {};
-    GetClassNameW(window, name, 8);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    const bool box = lstrcmpW(name, L"#32770") == 0;
-    if (GetPropW(window, g_name) == nullptr || box != search.box || !IsWindowVisible(window) ||
-        (search.process != 0 && process != search.process)) {
+    if (GetPropW(window, g_name) == nullptr || IsBox(window) != search.box ||
+        !IsWindowVisible(window) || (search.process != 0 && process != search.process)) {
         return TRUE;
     }
     search.found = window;
@@ -76,6 +73,11 @@ bool IsOnlyCopy(const wchar_t* name) {
     }
 }
 
+bool IsBox(HWND window) {
+    wchar_t name[8] = {};
+    return GetClassNameW(window, name, 8) != 0 && lstrcmpW(name, L"#32770") == 0;
+}
+
 void MarkOneCopyWindow(HWND window) {
     SetPropW(window, g_name, window);
 }
@@ -84,8 +86,8 @@ void UnmarkOneCopyWindow(HWND window) {
     RemovePropW(window, g_name);
 }
 
-HWND FindMarkedBox(bool ownOnly) {
-    return FindMarkedWindow(true, ownOnly ? GetCurrentProcessId() : 0);
+HWND FindOwnMarkedBox() {
+    return FindMarkedWindow(true, GetCurrentProcessId());
 }
 
 // The main window may show a box of its own (the close question, the About box): that

@@ -22,9 +22,12 @@ bool IsOnlyCopy(const wchar_t* name);
 void MarkOneCopyWindow(HWND window);
 void UnmarkOneCopyWindow(HWND window);
 
-// A visible box of this program marked as above (a warning, or the refusal of the
-// vendor library), of this process only when `ownOnly`; null when there is none.
-HWND FindMarkedBox(bool ownOnly);
+// Whether `window` is a dialog box (a message box among them).
+bool IsBox(HWND window);
+
+// A visible box of this process marked as above (a warning, or the refusal of the
+// vendor library); null when there is none.
+HWND FindOwnMarkedBox();
 
 // Brings `window`, or the box it shows, in front of the other windows, restored if
 // minimised. Its own flags stay as they are. The window may belong to another process, which may be

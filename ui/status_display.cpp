@@ -17,9 +17,7 @@ constexpr int kStatusLineX = 10;
 // meanwhile are of other classes.
 LRESULT CALLBACK MarkBox(int code, WPARAM wParam, LPARAM lParam) {
     const auto window = reinterpret_cast<HWND>(wParam);
-    wchar_t name[8] = {};
-    if (code == HCBT_CREATEWND && GetClassNameW(window, name, 8) != 0 &&
-        lstrcmpW(name, L"#32770") == 0 &&
+    if (code == HCBT_CREATEWND && IsBox(window) &&
         (reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->style & WS_CHILD) == 0) {
         MarkOneCopyWindow(window);
     } else if (code == HCBT_DESTROYWND) {

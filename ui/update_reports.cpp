@@ -100,7 +100,7 @@ bool WaitForPortEnd(std::uint32_t ms) {
 // box belong to the window. This process may set the foreground window, as it is the
 // foreground one, the operator having just answered its close question.
 void ShowWorkerBox() {
-    const HWND box = FindMarkedBox(true);
+    const HWND box = FindOwnMarkedBox();
     if (box == nullptr) {
         return;
     }
